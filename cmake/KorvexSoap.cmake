@@ -1,0 +1,67 @@
+# SOAP bindings: each library generates its binding with soapcpp2 at build time and
+# compiles its own private copy of the runtime, so that two bindings in one process
+# never reach each other's registry or namespace table.
+
+find_program(KORVEX_SOAPCPP2 soapcpp2 REQUIRED)
+set(KORVEX_GSOAP_IMPORT_DIR /usr/share/gsoap/import)
+set(KORVEX_SOAPCOMMON_DIR ${CMAKE_SOURCE_DIR}/soapcommon)
+
+if(NOT EXISTS "${KORVEX_GSOAP_RUNTIME_DIR}/stdsoap2.cpp")
+  message(FATAL_ERROR "stdsoap2.cpp not found in ${KORVEX_GSOAP_RUNTIME_DIR}: "
+                      "run scripts/fetch-gsoap-runtime.sh ${KORVEX_GSOAP_RUNTIME_DIR}")
+endif()
+
+# korvex_soap_binding(<target> INTERFACE <header> SERVICE <service name> [DEPENDS files...])
+# Makes the static library <target>: the binding of <header> generated into the build
+# folder, the runtime, the lenient primitive serializers and the failure helpers, all
+# compiled with the same macros and hidden visibility. A shared library links it
+# privately (see korvex_isolate_shared_library); the binding's tests link it directly.
+function(korvex_soap_binding target)
+  cmake_parse_arguments(ARG "" "INTERFACE;SERVICE" "DEPENDS" ${ARGN})
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/soap)
+  set(generated
+    ${out}/soapC.cpp ${out}/soapH.h ${out}/soapStub.h
+    ${out}/soap${ARG_SERVICE}Proxy.cpp ${out}/soap${ARG_SERVICE}Proxy.h
+    ${out}/${ARG_SERVICE}.nsmap)
+  add_custom_command(
+    OUTPUT ${generated}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
+    COMMAND ${KORVEX_SOAPCPP2} -i -C -L -x -w -1 -d ${out}
+            -I${KORVEX_GSOAP_IMPORT_DIR} -I${KORVEX_SOAPCOMMON_DIR} ${ARG_INTERFACE}
+    DEPENDS ${ARG_INTERFACE} ${ARG_DEPENDS}
+            ${KORVEX_SOAPCOMMON_DIR}/lenient.h ${KORVEX_SOAPCOMMON_DIR}/accounttypes.h
+    COMMENT "Generating the SOAP binding of ${target}"
+    VERBATIM)
+
+  set(third_party
+    ${KORVEX_GSOAP_RUNTIME_DIR}/stdsoap2.cpp
+    ${out}/soapC.cpp
+    ${out}/soap${ARG_SERVICE}Proxy.cpp)
+  # Generated code and the runtime are not ours: keep their warnings out of the build log.
+  set_source_files_properties(${third_party} PROPERTIES COMPILE_OPTIONS "-w" SKIP_AUTOGEN ON)
+  set_source_files_properties(${generated} PROPERTIES GENERATED ON SKIP_AUTOGEN ON)
+
+  add_library(${target} STATIC)
+  target_sources(${target} PRIVATE
+    ${third_party}
+    ${KORVEX_SOAPCOMMON_DIR}/lenient.cpp
+    ${KORVEX_SOAPCOMMON_DIR}/soapcall.cpp
+    ${KORVEX_SOAPCOMMON_DIR}/soapcall.h)
+  target_include_directories(${target} PUBLIC ${out} ${KORVEX_SOAPCOMMON_DIR})
+  target_compile_definitions(${target} PRIVATE KORVEX_SOAP_NSMAP="${ARG_SERVICE}.nsmap")
+  target_link_libraries(${target} PRIVATE korvex_common)
+  set_target_properties(${target} PROPERTIES
+    POSITION_INDEPENDENT_CODE ON
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
+# A shared library that carries a private binding: only what its export macro marks is
+# exported, and its own calls bind to its own functions whatever else the process loads.
+# (-Bsymbolic-functions, not -Bsymbolic: exported data must stay interposable.)
+function(korvex_isolate_shared_library target)
+  set_target_properties(${target} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  target_link_options(${target} PRIVATE -Wl,-Bsymbolic-functions -Wl,--exclude-libs,ALL)
+endfunction()

@@ -1,0 +1,7 @@
+#include "wssettingslock.h"
+
+std::mutex &korvexWsSettingsMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}

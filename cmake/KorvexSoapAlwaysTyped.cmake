@@ -1,0 +1,15 @@
+# Makes the writers of the given classes always write their xsi:type.
+# cmake -DFILE=soapC.cpp -DQNAMES=a:B;c:D -P KorvexSoapAlwaysTyped.cmake
+if(NOT QNAMES)
+  return()
+endif()
+file(READ ${FILE} source)
+foreach(qname IN LISTS QNAMES)
+  set(stock "type ? type : \"${qname}\")")
+  string(FIND "${source}" "${stock}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${FILE}: no writer of ${qname} to make always typed")
+  endif()
+  string(REPLACE "${stock}" "\"${qname}\")" source "${source}")
+endforeach()
+file(WRITE ${FILE} "${source}")

@@ -1,0 +1,516 @@
+// Draws the program's images and icons and writes them into the resource folder.
+// Usage: korvex_drawresources <resource folder>   (Korvex2Client/resources/Resource)
+// The pictures are committed; run this again only to change them.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <QTextStream>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+const QColor deepBlue(4, 52, 108);
+const QColor midBlue(0, 85, 127);
+const QColor skyBlue(98, 146, 255);
+const QColor orange(245, 163, 0);
+const QColor green(46, 160, 67);
+const QColor red(200, 50, 50);
+const QColor grey(110, 118, 128);
+
+QImage canvas(int w, int h, const QColor &fill = Qt::transparent)
+{
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.fill(fill);
+    return image;
+}
+
+// Paints on a 100 x 100 design grid scaled to the image.
+QImage icon(int size, const std::function<void(QPainter &)> &draw)
+{
+    QImage image = canvas(size, size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.scale(size / 100.0, size / 100.0);
+    draw(p);
+    return image;
+}
+
+QLinearGradient vertical(qreal top, qreal bottom, const QColor &a, const QColor &b)
+{
+    QLinearGradient g(0, top, 0, bottom);
+    g.setColorAt(0, a);
+    g.setColorAt(1, b);
+    return g;
+}
+
+void disc(QPainter &p, const QColor &c, qreal inset = 6)
+{
+    p.setPen(QPen(c.darker(130), 3));
+    p.setBrush(vertical(inset, 100 - inset, c.lighter(135), c));
+    p.drawEllipse(QRectF(inset, inset, 100 - 2 * inset, 100 - 2 * inset));
+}
+
+void person(QPainter &p, const QColor &c, qreal dx = 0, qreal dy = 0, qreal scale = 1)
+{
+    p.save();
+    p.translate(dx, dy);
+    p.scale(scale, scale);
+    p.setPen(QPen(c.darker(140), 2.5));
+    p.setBrush(vertical(10, 90, c.lighter(140), c));
+    p.drawEllipse(QRectF(32, 10, 36, 36));
+    QPainterPath body;
+    body.moveTo(14, 92);
+    body.cubicTo(14, 60, 30, 50, 50, 50);
+    body.cubicTo(70, 50, 86, 60, 86, 92);
+    body.closeSubpath();
+    p.drawPath(body);
+    p.restore();
+}
+
+void badge(QPainter &p, const QColor &c, qreal x, qreal y, qreal r)
+{
+    p.setPen(QPen(Qt::white, 3));
+    p.setBrush(vertical(y - r, y + r, c.lighter(130), c));
+    p.drawEllipse(QPointF(x, y), r, r);
+}
+
+void plusSign(QPainter &p, qreal x, qreal y, qreal r)
+{
+    p.setPen(QPen(Qt::white, r / 2.6, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(x - r * 0.55, y), QPointF(x + r * 0.55, y));
+    p.drawLine(QPointF(x, y - r * 0.55), QPointF(x, y + r * 0.55));
+}
+
+void key(QPainter &p, const QColor &c)
+{
+    p.setPen(QPen(c.darker(140), 3));
+    p.setBrush(vertical(10, 90, c.lighter(130), c));
+    QPainterPath path;
+    path.addEllipse(QRectF(8, 30, 40, 40));
+    path.addRect(QRectF(44, 44, 48, 12));
+    path.addRect(QRectF(72, 56, 8, 14));
+    path.addRect(QRectF(84, 56, 8, 10));
+    path = path.simplified();
+    QPainterPath hole;
+    hole.addEllipse(QRectF(18, 42, 14, 16));
+    p.drawPath(path.subtracted(hole));
+}
+
+void envelope(QPainter &p, const QRectF &r, const QColor &c)
+{
+    p.setPen(QPen(c.darker(150), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(vertical(r.top(), r.bottom(), Qt::white, QColor(226, 233, 244)));
+    p.drawRoundedRect(r, 4, 4);
+    QPainterPath flap;
+    flap.moveTo(r.topLeft() + QPointF(2, 2));
+    flap.lineTo(r.center().x(), r.top() + r.height() * 0.58);
+    flap.lineTo(r.topRight() + QPointF(-2, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(flap);
+}
+
+void arrowRight(QPainter &p, const QPointF &from, qreal length, const QColor &c, qreal width)
+{
+    p.setPen(QPen(c, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawLine(from, from + QPointF(length, 0));
+    p.drawLine(from + QPointF(length, 0), from + QPointF(length - width * 1.6, -width * 1.6));
+    p.drawLine(from + QPointF(length, 0), from + QPointF(length - width * 1.6, width * 1.6));
+}
+
+void plug(QPainter &p, qreal x, qreal y, qreal angle, const QColor &c, bool prongs)
+{
+    p.save();
+    p.translate(x, y);
+    p.rotate(angle);
+    p.setPen(QPen(c.darker(140), 2.5));
+    p.setBrush(vertical(-14, 14, c.lighter(140), c));
+    p.drawRoundedRect(QRectF(-16, -13, 28, 26), 6, 6);
+    if (prongs) {
+        p.setBrush(QColor(200, 200, 200));
+        p.drawRect(QRectF(12, -9, 12, 5));
+        p.drawRect(QRectF(12, 4, 12, 5));
+    } else {
+        p.setBrush(QColor(60, 60, 60));
+        p.drawRect(QRectF(8, -8, 4, 4));
+        p.drawRect(QRectF(8, 4, 4, 4));
+    }
+    p.setPen(QPen(c.darker(120), 6, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(-16, 0), QPointF(-34, 0));
+    p.restore();
+}
+
+void document(QPainter &p, const QRectF &r, const QColor &edge)
+{
+    const qreal fold = r.width() * 0.28;
+    QPainterPath page;
+    page.moveTo(r.topLeft());
+    page.lineTo(r.right() - fold, r.top());
+    page.lineTo(r.right(), r.top() + fold);
+    page.lineTo(r.bottomRight());
+    page.lineTo(r.bottomLeft());
+    page.closeSubpath();
+    p.setPen(QPen(edge, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(vertical(r.top(), r.bottom(), Qt::white, QColor(232, 236, 242)));
+    p.drawPath(page);
+    QPainterPath corner;
+    corner.moveTo(r.right() - fold, r.top());
+    corner.lineTo(r.right() - fold, r.top() + fold);
+    corner.lineTo(r.right(), r.top() + fold);
+    p.setBrush(QColor(210, 218, 230));
+    p.drawPath(corner);
+}
+
+void photoPrint(QPainter &p, const QRectF &r, qreal angle)
+{
+    p.save();
+    p.translate(r.center());
+    p.rotate(angle);
+    const QRectF frame(-r.width() / 2, -r.height() / 2, r.width(), r.height());
+    p.setPen(QPen(QColor(150, 150, 150), 1.5));
+    p.setBrush(Qt::white);
+    p.drawRect(frame);
+    const QRectF picture = frame.adjusted(5, 5, -5, -5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(vertical(picture.top(), picture.bottom(), QColor(120, 180, 240), QColor(200, 230, 255)));
+    p.drawRect(picture);
+    p.setBrush(QColor(255, 210, 60));
+    p.drawEllipse(QPointF(picture.right() - picture.width() * 0.25, picture.top() + picture.height() * 0.28),
+                  picture.width() * 0.1, picture.width() * 0.1);
+    QPainterPath hills;
+    hills.moveTo(picture.bottomLeft());
+    hills.lineTo(picture.left(), picture.bottom() - picture.height() * 0.3);
+    hills.lineTo(picture.left() + picture.width() * 0.35, picture.bottom() - picture.height() * 0.62);
+    hills.lineTo(picture.left() + picture.width() * 0.6, picture.bottom() - picture.height() * 0.35);
+    hills.lineTo(picture.left() + picture.width() * 0.75, picture.bottom() - picture.height() * 0.48);
+    hills.lineTo(picture.right(), picture.bottom() - picture.height() * 0.25);
+    hills.lineTo(picture.bottomRight());
+    hills.closeSubpath();
+    p.setBrush(vertical(picture.top(), picture.bottom(), QColor(80, 170, 90), QColor(40, 120, 60)));
+    p.drawPath(hills);
+    p.restore();
+}
+
+void camera(QPainter &p, const QRectF &r)
+{
+    const QColor body(48, 56, 68);
+    p.setPen(QPen(body.darker(150), r.width() * 0.02));
+    p.setBrush(vertical(r.top(), r.bottom(), body.lighter(150), body));
+    p.drawRoundedRect(QRectF(r.left() + r.width() * 0.30, r.top(), r.width() * 0.34, r.height() * 0.22),
+                      r.width() * 0.04, r.width() * 0.04);
+    p.drawRoundedRect(QRectF(r.left(), r.top() + r.height() * 0.15, r.width(), r.height() * 0.85),
+                      r.width() * 0.1, r.width() * 0.1);
+    const QPointF c(r.center().x(), r.top() + r.height() * 0.58);
+    const qreal lens = r.height() * 0.32;
+    QRadialGradient glass(c, lens);
+    glass.setColorAt(0, QColor(120, 170, 230));
+    glass.setColorAt(0.6, QColor(20, 50, 110));
+    glass.setColorAt(1, QColor(10, 20, 40));
+    p.setPen(QPen(QColor(200, 205, 215), r.width() * 0.04));
+    p.setBrush(glass);
+    p.drawEllipse(c, lens, lens);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 150));
+    p.drawEllipse(c + QPointF(-lens * 0.35, -lens * 0.35), lens * 0.18, lens * 0.18);
+    p.setBrush(orange);
+    p.drawEllipse(QPointF(r.right() - r.width() * 0.14, r.top() + r.height() * 0.32), r.width() * 0.05,
+                  r.width() * 0.05);
+}
+
+// Each image of the resource collection, by its path inside the folder.
+struct Picture
+{
+    QString path;
+    std::function<QImage()> draw;
+};
+
+QList<Picture> pictures()
+{
+    QList<Picture> list;
+
+    list << Picture{"upload_start.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, green);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawPolygon(QPolygonF({QPointF(38, 27), QPointF(74, 50), QPointF(38, 73)}));
+        });
+    }};
+    list << Picture{"upload_stop.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, red);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawRoundedRect(QRectF(32, 32, 36, 36), 4, 4);
+        });
+    }};
+    list << Picture{"hide_up.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, skyBlue);
+            p.setPen(QPen(Qt::white, 10, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(30, 60), QPointF(50, 40), QPointF(70, 60)}));
+        });
+    }};
+    list << Picture{"disconnect.png", [] {
+        return icon(32, [](QPainter &p) {
+            plug(p, 34, 60, -30, grey, true);
+            plug(p, 70, 40, 150, grey, false);
+            p.setPen(QPen(red, 6, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(48, 32), QPointF(56, 24));
+            p.drawLine(QPointF(58, 70), QPointF(66, 62));
+        });
+    }};
+    list << Picture{"connect.png", [] {
+        return icon(32, [](QPainter &p) {
+            plug(p, 40, 56, -30, green, true);
+            plug(p, 62, 44, 150, green, false);
+        });
+    }};
+    list << Picture{"database-start.png", [] {
+        return icon(32, [](QPainter &p) {
+            const QColor c(90, 120, 170);
+            p.setPen(QPen(c.darker(140), 3));
+            p.setBrush(vertical(10, 90, c.lighter(150), c));
+            p.drawRect(QRectF(14, 20, 60, 62));
+            p.drawEllipse(QRectF(14, 72, 60, 20));
+            p.setPen(Qt::NoPen);
+            p.drawRect(QRectF(15.5, 20, 57, 62));
+            p.setPen(QPen(c.darker(140), 3));
+            p.setBrush(c.lighter(170));
+            p.drawEllipse(QRectF(14, 10, 60, 20));
+            p.setBrush(Qt::NoBrush);
+            p.drawArc(QRectF(14, 32, 60, 20), 180 * 16, 180 * 16);
+            p.drawArc(QRectF(14, 52, 60, 20), 180 * 16, 180 * 16);
+            badge(p, green, 74, 74, 20);
+            plusSign(p, 74, 74, 20);
+        });
+    }};
+    list << Picture{"Tools.png", [] {
+        return icon(32, [](QPainter &p) {
+            p.translate(50, 50);
+            const QColor c(120, 128, 140);
+            QPainterPath gear;
+            const int teeth = 8;
+            for (int i = 0; i < teeth * 2; ++i) {
+                const qreal a = i * M_PI / teeth;
+                const qreal r = (i % 2) ? 32 : 44;
+                const qreal w = M_PI / teeth * 0.5;
+                const QPointF p1(r * std::cos(a - w), r * std::sin(a - w));
+                const QPointF p2(r * std::cos(a + w), r * std::sin(a + w));
+                if (i == 0)
+                    gear.moveTo(p1);
+                else
+                    gear.lineTo(p1);
+                gear.lineTo(p2);
+            }
+            gear.closeSubpath();
+            QPainterPath hole;
+            hole.addEllipse(QPointF(0, 0), 14, 14);
+            p.setPen(QPen(c.darker(150), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(vertical(-44, 44, c.lighter(150), c));
+            p.drawPath(gear.subtracted(hole));
+        });
+    }};
+    list << Picture{"256x256/orders.png", [] {
+        return icon(256, [](QPainter &p) {
+            const QColor board(170, 120, 70);
+            p.setPen(QPen(board.darker(140), 3));
+            p.setBrush(vertical(8, 96, board.lighter(130), board));
+            p.drawRoundedRect(QRectF(14, 10, 72, 86), 6, 6);
+            document(p, QRectF(22, 18, 56, 72), QColor(150, 160, 175));
+            p.setPen(QPen(QColor(110, 110, 110), 3));
+            p.setBrush(vertical(4, 20, QColor(230, 230, 230), QColor(160, 160, 160)));
+            p.drawRoundedRect(QRectF(36, 4, 28, 14), 4, 4);
+            for (int i = 0; i < 4; ++i) {
+                const qreal y = 36 + i * 13;
+                p.setPen(QPen(green, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                p.drawPolyline(QPolygonF({QPointF(29, y), QPointF(32, y + 4), QPointF(38, y - 4)}));
+                p.setPen(QPen(QColor(120, 130, 145), 4, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(QPointF(44, y), QPointF(i % 2 ? 62 : 68, y));
+            }
+        });
+    }};
+    list << Picture{"information.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, QColor(40, 110, 200));
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawEllipse(QPointF(50, 28), 7, 7);
+            p.drawRoundedRect(QRectF(43, 42, 14, 36), 4, 4);
+        });
+    }};
+    list << Picture{"exit.png", [] {
+        return icon(32, [](QPainter &p) {
+            const QColor door(150, 100, 60);
+            p.setPen(QPen(door.darker(150), 3));
+            p.setBrush(vertical(10, 90, door.lighter(130), door));
+            p.drawRect(QRectF(14, 10, 46, 82));
+            p.setBrush(QColor(250, 220, 120));
+            p.drawEllipse(QPointF(52, 52), 4, 4);
+            arrowRight(p, QPointF(48, 50), 42, red, 9);
+        });
+    }};
+    list << Picture{"Login.png", [] {
+        return icon(128, [](QPainter &p) {
+            person(p, QColor(60, 120, 200), -4, 0, 0.92);
+            // padlock
+            const QColor metal(230, 170, 30);
+            p.setPen(QPen(QColor(120, 120, 120), 6, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            p.drawArc(QRectF(64, 50, 24, 28), 0, 180 * 16);
+            p.drawLine(QPointF(64, 64), QPointF(64, 68));
+            p.drawLine(QPointF(88, 64), QPointF(88, 68));
+            p.setPen(QPen(metal.darker(150), 2.5));
+            p.setBrush(vertical(66, 96, metal.lighter(130), metal));
+            p.drawRoundedRect(QRectF(56, 66, 40, 30), 5, 5);
+            p.setPen(Qt::NoPen);
+            p.setBrush(metal.darker(170));
+            p.drawEllipse(QPointF(76, 78), 4, 4);
+            p.drawRect(QRectF(74.5, 79, 3, 9));
+        });
+    }};
+    list << Picture{"128x128/user_signup.png", [] {
+        return icon(128, [](QPainter &p) {
+            person(p, QColor(60, 120, 200), -6, 2, 0.92);
+            badge(p, green, 76, 74, 20);
+            plusSign(p, 76, 74, 20);
+        });
+    }};
+    list << Picture{"logout2.png", [] {
+        return icon(32, [](QPainter &p) { key(p, QColor(230, 170, 30)); });
+    }};
+    list << Picture{"send_username_icon.png", [] {
+        return icon(32, [](QPainter &p) {
+            envelope(p, QRectF(6, 24, 66, 48), midBlue);
+            arrowRight(p, QPointF(52, 70), 40, green, 9);
+        });
+    }};
+    list << Picture{"256x256/photo.png", [] {
+        return icon(256, [](QPainter &p) {
+            photoPrint(p, QRectF(12, 22, 58, 46), -12);
+            photoPrint(p, QRectF(30, 30, 62, 50), 8);
+        });
+    }};
+    list << Picture{"256x256/file.png", [] {
+        return icon(256, [](QPainter &p) {
+            document(p, QRectF(18, 8, 56, 76), QColor(120, 130, 150));
+            p.setPen(QPen(QColor(160, 170, 185), 4, Qt::SolidLine, Qt::RoundCap));
+            for (int i = 0; i < 4; ++i)
+                p.drawLine(QPointF(28, 36 + i * 10), QPointF(i == 3 ? 50 : 62, 36 + i * 10));
+            badge(p, midBlue, 72, 74, 21);
+            p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(QPointF(72, 86), QPointF(72, 62));
+            p.drawPolyline(QPolygonF({QPointF(62, 70), QPointF(72, 60), QPointF(82, 70)}));
+        });
+    }};
+    list << Picture{"icona.ico", [] {
+        return icon(32, [](QPainter &p) {
+            p.setPen(QPen(deepBlue.darker(130), 3));
+            p.setBrush(vertical(4, 96, skyBlue, deepBlue));
+            p.drawRoundedRect(QRectF(4, 4, 92, 92), 20, 20);
+            QFont font("DejaVu Sans");
+            font.setBold(true);
+            font.setPixelSize(74);
+            p.setFont(font);
+            p.setPen(Qt::white);
+            p.drawText(QRectF(0, 0, 100, 100), Qt::AlignCenter, "K");
+            p.setPen(Qt::NoPen);
+            p.setBrush(orange);
+            p.drawEllipse(QPointF(76, 24), 9, 9);
+        });
+    }};
+    list << Picture{"main_window_banner.jpg", [] {
+        QImage image = canvas(640, 79, Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        QLinearGradient sky(0, 0, 640, 0);
+        sky.setColorAt(0, deepBlue);
+        sky.setColorAt(0.55, QColor(20, 90, 170));
+        sky.setColorAt(1, skyBlue);
+        p.fillRect(image.rect(), sky);
+        // a fan of prints on the right
+        photoPrint(p, QRectF(470, 12, 66, 52), -10);
+        photoPrint(p, QRectF(520, 10, 66, 52), 4);
+        photoPrint(p, QRectF(566, 14, 60, 48), 14);
+        camera(p, QRectF(18, 14, 64, 50));
+        QFont title("DejaVu Sans");
+        title.setBold(true);
+        title.setPixelSize(34);
+        p.setFont(title);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(98, 6, 360, 44), Qt::AlignLeft | Qt::AlignVCenter, "Korvex");
+        QFont tagline("DejaVu Sans");
+        tagline.setPixelSize(14);
+        p.setFont(tagline);
+        p.setPen(QColor(255, 214, 120));
+        p.drawText(QRectF(100, 46, 360, 24), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::fromUtf8("Le tue foto, stampate dal tuo laboratorio"));
+        return image;
+    }};
+    list << Picture{"AboutBg.jpg", [] {
+        QImage image = canvas(390, 327, Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        QLinearGradient sky(0, 0, 0, 200);
+        sky.setColorAt(0, deepBlue);
+        sky.setColorAt(1, QColor(40, 110, 200));
+        p.fillRect(QRectF(0, 0, 390, 200), sky);
+        QLinearGradient paper(0, 200, 0, 327);
+        paper.setColorAt(0, Qt::white);
+        paper.setColorAt(1, QColor(233, 239, 248));
+        p.fillRect(QRectF(0, 200, 390, 127), paper);
+        p.setPen(QPen(orange, 3));
+        p.drawLine(QPointF(0, 200), QPointF(390, 200));
+        photoPrint(p, QRectF(196, 40, 110, 86), -12);
+        photoPrint(p, QRectF(250, 60, 110, 86), 9);
+        camera(p, QRectF(40, 50, 130, 100));
+        QFont title("DejaVu Sans");
+        title.setBold(true);
+        title.setPixelSize(26);
+        p.setFont(title);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(0, 158, 390, 34), Qt::AlignCenter, "Korvex");
+        return image;
+    }};
+    return list;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    QTextStream err(stderr);
+    if (argc != 2) {
+        err << "usage: korvex_drawresources <resource folder>\n";
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    int failures = 0;
+    for (const Picture &picture : pictures()) {
+        const QString path = folder.filePath(picture.path);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QImage image = picture.draw();
+        if (!path.endsWith(".png"))
+            image = image.convertToFormat(path.endsWith(".ico") ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (!image.save(path, nullptr, path.endsWith(".jpg") ? 92 : -1)) {
+            err << "cannot write " << path << "\n";
+            ++failures;
+        }
+    }
+    return failures ? 1 : 0;
+}

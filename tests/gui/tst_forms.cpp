@@ -1,0 +1,118 @@
+// Every window's form builds, connects all its by-name slots and shows what the window
+// puts in it; the small windows' behaviour.
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+#include "aboutdialog.h"
+#include "articolowidget.h"
+#include "messagecatcher.h"
+#include "modalanswerer.h"
+
+class TestForms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void connectsEverySlotByName_data();
+    void connectsEverySlotByName();
+    void articoloWidgetStartsEmpty();
+    void articoloWidgetShowsWhatItIsGiven();
+    void aboutDialogShowsRunningVersion();
+    void aboutDialogOpensToolkitBox();
+};
+
+void TestForms::initTestCase()
+{
+    Q_INIT_RESOURCE(application);
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.13"));
+}
+
+using Factory = std::function<QWidget *()>;
+Q_DECLARE_METATYPE(Factory)
+
+void TestForms::connectsEverySlotByName_data()
+{
+    QTest::addColumn<Factory>("make");
+    QTest::newRow("ArticoloWidget") << Factory([] { return new ArticoloWidget; });
+    QTest::newRow("AboutDialog") << Factory([] { return new AboutDialog; });
+}
+
+void TestForms::connectsEverySlotByName()
+{
+    QFETCH(Factory, make);
+    MessageCatcher catcher;
+    std::unique_ptr<QWidget> window(make());
+    QVERIFY(window);
+    QCOMPARE(catcher.matching(QStringLiteral("connectSlotsByName")), QStringList());
+}
+
+void TestForms::articoloWidgetStartsEmpty()
+{
+    ArticoloWidget entry;
+    QCOMPARE(entry.id(), 0);
+    auto *titolo = entry.findChild<QLabel *>(QStringLiteral("labelArticoloTitolo"));
+    auto *descrizione = entry.findChild<QLabel *>(QStringLiteral("labelArticoloDescrizione"));
+    auto *immagine = entry.findChild<QLabel *>(QStringLiteral("labelArticoloImmagine"));
+    QVERIFY(titolo && descrizione && immagine);
+    QVERIFY(titolo->text().isEmpty());
+    QVERIFY(descrizione->text().isEmpty());
+    QVERIFY(immagine->pixmap(Qt::ReturnByValue).isNull());
+    QCOMPARE(immagine->size(), QSize(90, 90));
+}
+
+void TestForms::articoloWidgetShowsWhatItIsGiven()
+{
+    ArticoloWidget entry;
+    QPixmap wide(300, 40);
+    wide.fill(Qt::red);
+    entry.setArticoloId(2);
+    entry.setArticoloTitolo(QStringLiteral("Invio File"));
+    entry.setArticoloDescrizione(QStringLiteral("Invia un file al laboratorio fotografico"));
+    entry.setArticoloImmagine(wide);
+    entry.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&entry));
+
+    QCOMPARE(entry.id(), 2);
+    auto *immagine = entry.findChild<QLabel *>(QStringLiteral("labelArticoloImmagine"));
+    QCOMPARE(immagine->pixmap(Qt::ReturnByValue).size(), QSize(300, 40));
+    // Stretched to the label, aspect ratio not kept.
+    QCOMPARE(immagine->size(), QSize(90, 90));
+    QVERIFY(immagine->hasScaledContents());
+    QCOMPARE(entry.findChild<QLabel *>(QStringLiteral("labelArticoloTitolo"))->text(), QStringLiteral("Invio File"));
+}
+
+void TestForms::aboutDialogShowsRunningVersion()
+{
+    AboutDialog about;
+    QCOMPARE(about.findChild<QLabel *>(QStringLiteral("labelVersion"))->text(), QStringLiteral("V 2.1.13"));
+    QCOMPARE(about.findChild<QLabel *>(QStringLiteral("labelTitle"))->text(), QStringLiteral("Korvex"));
+    QCOMPARE(about.windowTitle(), QStringLiteral("Informazioni su..."));
+    about.resize(800, 800);
+    QCOMPARE(about.size(), QSize(390, 327));
+    // The pictures of the box come from the resource collection.
+    QVERIFY(!about.findChild<QLabel *>(QStringLiteral("labelIco"))->pixmap(Qt::ReturnByValue).isNull());
+    QVERIFY(!QPixmap(QStringLiteral(":/Resource/AboutBg.jpg")).isNull());
+}
+
+void TestForms::aboutDialogOpensToolkitBox()
+{
+    AboutDialog about;
+    about.show();
+    ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Ok);
+    QTest::mouseClick(about.findChild<QPushButton *>(QStringLiteral("pushButtonAboutQt")), Qt::LeftButton);
+    QVERIFY(answerer.waitForCount(1));
+    QCOMPARE(answerer.last().className, QStringLiteral("QMessageBox"));
+    QVERIFY(answerer.last().text.contains(QStringLiteral("Qt")));
+    QCOMPARE(answerer.unexpected(), 0);
+}
+
+QTEST_MAIN(TestForms)
+#include "tst_forms.moc"

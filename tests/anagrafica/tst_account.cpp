@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 
+#include <type_traits>
+
 #include "accountanswers.h"
 #include "operatore.h"
 #include "soaptestserver.h"
@@ -15,6 +17,14 @@
 using namespace accounttest;
 
 Q_DECLARE_METATYPE(SoapTestServer::Reply)
+
+// Each account owns its proxy and endpoint text: no copy may share them. Only the
+// customer has an assignment, which copies data.
+static_assert(!std::is_copy_constructible_v<Utente>);
+static_assert(!std::is_copy_constructible_v<Operatore>);
+static_assert(!std::is_copy_assignable_v<Operatore>);
+static_assert(!std::is_copy_assignable_v<Account>);
+static_assert(std::is_copy_assignable_v<Utente>);
 
 namespace {
 

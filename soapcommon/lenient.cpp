@@ -141,14 +141,14 @@ SOAP_FMAC3 bool *SOAP_FMAC4 soap_in_xsd__boolean(struct soap *soap, const char *
 
 // xsd:long
 
-SOAP_FMAC3 void SOAP_FMAC4 soap_default_xsd__long(struct soap *, long long *a) { *a = 0; }
+SOAP_FMAC3 void SOAP_FMAC4 soap_default_xsd__long(struct soap *, xsd__long *a) { *a = 0; }
 
-SOAP_FMAC3S const char *SOAP_FMAC4S soap_xsd__long2s(struct soap *soap, long long n)
+SOAP_FMAC3S const char *SOAP_FMAC4S soap_xsd__long2s(struct soap *soap, xsd__long n)
 {
     return soap_LONG642s(soap, n);
 }
 
-SOAP_FMAC3S int SOAP_FMAC4S soap_s2xsd__long(struct soap *soap, const char *s, long long *a)
+SOAP_FMAC3S int SOAP_FMAC4S soap_s2xsd__long(struct soap *soap, const char *s, xsd__long *a)
 {
     if (s && !*s) {
         *a = 0;
@@ -161,17 +161,17 @@ SOAP_FMAC3S int SOAP_FMAC4S soap_s2xsd__long(struct soap *soap, const char *s, l
 }
 
 SOAP_FMAC3 int SOAP_FMAC4 soap_out_xsd__long(struct soap *soap, const char *tag, int id,
-                                             const long long *a, const char *type)
+                                             const xsd__long *a, const char *type)
 {
     const LONG64 v = *a;
     return soap_outLONG64(soap, tag, id, &v, type, SOAP_TYPE_xsd__long);
 }
 
-SOAP_FMAC3 long long *SOAP_FMAC4 soap_in_xsd__long(struct soap *soap, const char *tag,
-                                                   long long *a, const char *type)
+SOAP_FMAC3 xsd__long *SOAP_FMAC4 soap_in_xsd__long(struct soap *soap, const char *tag,
+                                                   xsd__long *a, const char *type)
 {
     return readLenient(soap, tag, a, type, SOAP_TYPE_xsd__long, longTypes,
-                       [](struct soap *s, const char *t, long long *v) {
+                       [](struct soap *s, const char *t, xsd__long *v) {
                            LONG64 r = 0;
                            const int err = soap_s2LONG64(s, t, &r);
                            *v = r;

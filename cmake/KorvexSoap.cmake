@@ -29,7 +29,10 @@ function(korvex_soap_binding target)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
     COMMAND ${KORVEX_SOAPCPP2} -i -C -L -x -w -1 -d ${out}
             -I${KORVEX_GSOAP_IMPORT_DIR} -I${KORVEX_SOAPCOMMON_DIR} ${ARG_INTERFACE}
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${out}/soapC.cpp
+            -P ${CMAKE_SOURCE_DIR}/cmake/KorvexSoapDerivedTypes.cmake
     DEPENDS ${ARG_INTERFACE} ${ARG_DEPENDS}
+            ${CMAKE_SOURCE_DIR}/cmake/KorvexSoapDerivedTypes.cmake
             ${KORVEX_SOAPCOMMON_DIR}/lenient.h ${KORVEX_SOAPCOMMON_DIR}/accounttypes.h
     COMMENT "Generating the SOAP binding of ${target}"
     VERBATIM)

@@ -112,6 +112,8 @@ private slots:
     void orderInsertAndModify();
     void orderDelete();
     void orderListing();
+    void productChildrenQualified_data();
+    void productChildrenQualified();
     void orderHeaders_data();
     void orderHeaders();
     void orderStates();
@@ -484,6 +486,31 @@ void TestOrdiniWire::orderListing()
     QCOMPARE(found[1].utente->Getid(), 0);
     QVERIFY(found[1].righe.empty());
     QCOMPARE(found[1].data, time_t(0));
+}
+
+void TestOrdiniWire::productChildrenQualified_data()
+{
+    QTest::addColumn<QByteArray>("stampa");
+    QTest::addColumn<int>("id");
+    QTest::newRow("prodotti prefix") << QByteArray("<stampa><prodotti:id>5</prodotti:id></stampa>") << 5;
+    QTest::newRow("another prefix, same namespace")
+        << QByteArray("<stampa xmlns:p=\"http://ws.korvex2.example/prodotti/\"><p:id>5</p:id></stampa>") << 5;
+    QTest::newRow("default namespace") << QByteArray("<stampa><id xmlns=\"http://ws.korvex2.example/prodotti/\">5</id></stampa>") << 5;
+    QTest::newRow("no namespace: not taken") << QByteArray("<stampa><id>5</id></stampa>") << 0;
+}
+
+void TestOrdiniWire::productChildrenQualified()
+{
+    QFETCH(QByteArray, stampa);
+    QFETCH(int, id);
+
+    m_server.enqueueXml(response("listaOrdini", "<Ordini><id>o-1</id><righe_ordine xsi:type=\"ordini:OrdineRigaStampa\">"
+                                                "<tipo_riga>2</tipo_riga>" + stampa + "</righe_ordine></Ordini>"));
+    Ordine query(nullptr);
+    Owned<Ordine> found(query.listaSQL(0, 1, "", ""));
+    QCOMPARE(found.size(), std::size_t(1));
+    QCOMPARE(found[0].righe.size(), std::size_t(1));
+    QCOMPARE(static_cast<const OrdineRigaStampa *>(found[0].righe[0])->stampa.Getid(), id);
 }
 
 void TestOrdiniWire::orderHeaders_data()

@@ -62,6 +62,28 @@ QRectF cropRectFromText(const QString &text)
                   parts.at(3).toDouble());
 }
 
+// XML 1.0 cannot carry every character: a control character or a non-character in a note
+// or a file path would make the whole file unreadable.
+bool readableAsXml(const QString &text)
+{
+    const int size = text.size();
+    const QChar *chars = text.constData();
+    for (int i = 0; i < size; ++i) {
+        const ushort c = chars[i].unicode();
+        if (c < 0x20) {
+            if (c != 0x9 && c != 0xA && c != 0xD)
+                return false;
+        } else if (QChar::isHighSurrogate(c)) {
+            if (i + 1 >= size || !chars[i + 1].isLowSurrogate())
+                return false;
+            ++i;
+        } else if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void writeCData(QXmlStreamWriter &writer, const QString &name, const QString &text)
 {
     writer.writeStartElement(name);
@@ -161,7 +183,10 @@ bool OrdiniLocal::SaveXML(OrdineLocal &ordine, QString folder)
     if (ordine.Uuid.isEmpty())
         ordine.Uuid = QUuid::createUuid().toString(QUuid::WithBraces);
 
-    const QByteArray bytes = ToXML(ordine).toUtf8();
+    const QString xml = ToXML(ordine);
+    if (!readableAsXml(xml))
+        return false;
+    const QByteArray bytes = xml.toUtf8();
     const QString fileName = dir.absolutePath() + QLatin1Char('/') + ordine.Uuid + orderFileExtension;
 
     QMutexLocker locker(&orderFilesMutex);

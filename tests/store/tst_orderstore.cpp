@@ -196,6 +196,23 @@ void TestOrderStore::givenFolderAndFailures()
     QVERIFY(!store.SaveXML(unsaved, plain.fileName() + QStringLiteral("/ordini")));
     QVERIFY(unsaved.Uuid.isEmpty());
     QVERIFY(!store.DeleteXML(o, plain.fileName() + QStringLiteral("/ordini")));
+
+    // A text that XML cannot carry would make the file unreadable: the old file stays.
+    QVERIFY(store.SaveXML(o, folder));
+    const QByteArray before = contents(fileOf(o, folder));
+    for (const QString &text : {QStringLiteral("bip \x07"), QStringLiteral("a") + QChar(0xFFFE),
+                                QStringLiteral("x") + QChar(0xD800)}) {
+        OrdiniLocal::OrdineLocal bad = o;
+        bad.Note = text;
+        QVERIFY(!store.SaveXML(bad, folder));
+        bad = o;
+        bad.righeStampa[0].FilePath = QStringLiteral("/foto/") + text;
+        QVERIFY(!store.SaveXML(bad, folder));
+    }
+    QCOMPARE(contents(fileOf(o, folder)), before);
+    o.Note = QStringLiteral("tab\t, emoji \U0001F600, accenti àèìòù");
+    QVERIFY(store.SaveXML(o, folder));
+    QCOMPARE(store.FromXML(QString::fromUtf8(contents(fileOf(o, folder)))).Note, o.Note);
 }
 
 void TestOrderStore::interruptedSaveKeepsTheOldFile()

@@ -29,17 +29,14 @@ string(REPLACE "${korvex_stock_match}" "${korvex_lenient_match}" korvex_runtime_
 file(CONFIGURE OUTPUT ${KORVEX_GSOAP_RUNTIME} CONTENT "${korvex_runtime_source}" @ONLY)
 unset(korvex_runtime_source)
 
-# korvex_soap_binding(<target> INTERFACE <header> SERVICE <service name>
-#                     [ALWAYS_TYPED qnames...] [DEPENDS files...])
+# korvex_soap_binding(<target> INTERFACE <header> SERVICE <service name> [DEPENDS files...])
 # Makes the static library <target>: the binding of <header> generated into the build
-# folder, the runtime, the lenient primitive serializers and the failure helpers, all
-# compiled with the same macros and hidden visibility. The classes named in ALWAYS_TYPED
-# (e.g. account:Utente) write their xsi:type on every element, whatever the caller passes
-# (the stock generator writes it only where the dynamic type differs from the declared one).
-# A shared library links it
-# privately (see korvex_isolate_shared_library); the binding's tests link it directly.
+# folder, the runtime, the lenient primitive serializers, the failure helpers and the
+# listing filters, all compiled with the same macros and hidden visibility. A shared
+# library links it privately (see korvex_isolate_shared_library); the binding's tests
+# link it directly.
 function(korvex_soap_binding target)
-  cmake_parse_arguments(ARG "" "INTERFACE;SERVICE" "DEPENDS;ALWAYS_TYPED" ${ARGN})
+  cmake_parse_arguments(ARG "" "INTERFACE;SERVICE" "DEPENDS" ${ARGN})
   set(out ${CMAKE_CURRENT_BINARY_DIR}/soap)
   set(generated
     ${out}/soapC.cpp ${out}/soapH.h ${out}/soapStub.h
@@ -50,9 +47,10 @@ function(korvex_soap_binding target)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
     COMMAND ${KORVEX_SOAPCPP2} -i -C -L -x -w -1 -d ${out}
             -I${KORVEX_GSOAP_IMPORT_DIR} -I${KORVEX_SOAPCOMMON_DIR} ${ARG_INTERFACE}
-    COMMAND ${CMAKE_COMMAND} -DFILE=${out}/soapC.cpp "-DQNAMES=${ARG_ALWAYS_TYPED}"
-            -P ${CMAKE_SOURCE_DIR}/cmake/KorvexSoapAlwaysTyped.cmake
-    DEPENDS ${ARG_INTERFACE} ${ARG_DEPENDS} ${CMAKE_SOURCE_DIR}/cmake/KorvexSoapAlwaysTyped.cmake
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${out}/soapC.cpp
+            -P ${CMAKE_SOURCE_DIR}/cmake/KorvexSoapDerivedTypes.cmake
+    DEPENDS ${ARG_INTERFACE} ${ARG_DEPENDS}
+            ${CMAKE_SOURCE_DIR}/cmake/KorvexSoapDerivedTypes.cmake
             ${KORVEX_SOAPCOMMON_DIR}/lenient.h ${KORVEX_SOAPCOMMON_DIR}/accounttypes.h
     COMMENT "Generating the SOAP binding of ${target}"
     VERBATIM)
@@ -70,7 +68,9 @@ function(korvex_soap_binding target)
     ${third_party}
     ${KORVEX_SOAPCOMMON_DIR}/lenient.cpp
     ${KORVEX_SOAPCOMMON_DIR}/soapcall.cpp
-    ${KORVEX_SOAPCOMMON_DIR}/soapcall.h)
+    ${KORVEX_SOAPCOMMON_DIR}/soapcall.h
+    ${KORVEX_SOAPCOMMON_DIR}/sqlfilter.cpp
+    ${KORVEX_SOAPCOMMON_DIR}/sqlfilter.h)
   target_include_directories(${target} PUBLIC ${out} ${KORVEX_SOAPCOMMON_DIR})
   target_compile_definitions(${target} PRIVATE KORVEX_SOAP_NSMAP="${ARG_SERVICE}.nsmap")
   target_link_libraries(${target} PRIVATE korvex_common)

@@ -139,7 +139,7 @@ SOAP_FMAC3 bool *SOAP_FMAC4 soap_in_xsd__boolean(struct soap *soap, const char *
     return readLenient(soap, tag, a, type, SOAP_TYPE_xsd__boolean, boolTypes, parseBoolean);
 }
 
-// xsd:long (LONG64 is the runtime's 64-bit integer)
+// xsd:long (LONG64, as the generated declarations spell it: long on LP64 systems)
 
 SOAP_FMAC3 void SOAP_FMAC4 soap_default_xsd__long(struct soap *, LONG64 *a) { *a = 0; }
 

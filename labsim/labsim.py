@@ -511,7 +511,7 @@ def main(argv=None):
     if args.exit_on_stdin_eof:
         def watch_stdin():
             try:
-                while sys.stdin.buffer.read(4096):
+                while os.read(0, 4096):
                     pass
             except OSError:
                 pass

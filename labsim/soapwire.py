@@ -330,6 +330,10 @@ def _utc_seconds(y, mo, d, h, mi, s):
     return calendar.timegm((y, mo, d, h, mi, s, 0, 0, 0))
 
 
+def _shown(type_):
+    return "{%s}%s" % (type_.ns, type_.name)
+
+
 def _expected_name(field):
     return field.name if field.ns is None else "%s (in %s)" % (field.name, field.ns)
 
@@ -344,13 +348,12 @@ def read_complex(node, declared, service):
         uri, local = node.resolve_qname(xsi_type)
         named = service.types.get((uri, local))
         if named is None or not named.derives_from(declared):
-            raise WireError("%s carries xsi:type '%s' ({%s}%s), which is not %s:%s or a type "
-                            "derived from it" % (_where(node), xsi_type, uri, local,
-                                                 service.prefix_of(declared.ns), declared.name))
+            raise WireError("%s carries xsi:type '%s' ({%s}%s), which is not %s or a type "
+                            "derived from it" % (_where(node), xsi_type, uri, local, _shown(declared)))
         actual = named
     elif declared.always_typed:
-        raise WireError("%s lacks xsi:type: a %s record always names its class (%s:%s)"
-                        % (_where(node), declared.name, service.prefix_of(declared.ns), declared.name))
+        raise WireError("%s lacks xsi:type: a %s record always names its class (%s)"
+                        % (_where(node), declared.name, _shown(declared)))
     if node.content().strip():
         raise WireError("%s holds text outside its child elements" % _where(node))
 
@@ -365,9 +368,8 @@ def read_complex(node, declared, service):
                 index = i
                 break
         if index is None:
-            raise WireError("%s is not an element of %s:%s (its elements are: %s)"
-                            % (_where(child), service.prefix_of(actual.ns), actual.name,
-                               ", ".join(f.name for f in fields)))
+            raise WireError("%s is not an element of %s (its elements are: %s)"
+                            % (_where(child), _shown(actual), ", ".join(f.name for f in fields)))
         f = fields[index]
         if child.uri != f.ns:
             if f.ns is None:
@@ -376,12 +378,10 @@ def read_complex(node, declared, service):
             raise WireError("%s must be qualified with the namespace %s, but it is in %s"
                             % (_where(child), f.ns, child.uri or "no namespace"))
         if index < position:
-            raise WireError("%s comes out of order in %s:%s (expected order: %s)"
-                            % (_where(child), service.prefix_of(actual.ns), actual.name,
-                               ", ".join(x.name for x in fields)))
+            raise WireError("%s comes out of order in %s (expected order: %s)"
+                            % (_where(child), _shown(actual), ", ".join(x.name for x in fields)))
         if seen[index] and not f.repeated:
-            raise WireError("%s is repeated in %s:%s" % (_where(child), service.prefix_of(actual.ns),
-                                                         actual.name))
+            raise WireError("%s is repeated in %s" % (_where(child), _shown(actual)))
         position = index
         seen[index] += 1
         value = read_field_value(child, f, service)

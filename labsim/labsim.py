@@ -30,6 +30,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import accountservice  # noqa: E402
+import catalogueservice  # noqa: E402
 import orderservice  # noqa: E402
 import settingsservice  # noqa: E402
 from catalogue import Catalogue  # noqa: E402
@@ -116,7 +117,7 @@ class Lab:
         self.ftp_folder = "ordini"
         self.updates = {}
         self.services = {}
-        for module in (accountservice, orderservice, settingsservice):
+        for module in (accountservice, orderservice, catalogueservice, settingsservice):
             service = module.build(self)
             self.services["/" + service.script] = service
 

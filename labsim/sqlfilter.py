@@ -10,7 +10,8 @@ import re
 
 from soapwire import ServiceFault
 
-_TERM = re.compile(r"\s*([A-Za-z_][A-Za-z0-9_]*)\s*(LIKE|=|<>|!=)\s*'([^']*)'\s*", re.IGNORECASE)
+# A value is quoted with apostrophes, an apostrophe inside it doubled.
+_TERM = re.compile(r"\s*([A-Za-z_][A-Za-z0-9_]*)\s*(LIKE|=|<>|!=)\s*'((?:[^']|'')*)'\s*", re.IGNORECASE)
 _AND = re.compile(r"AND\b", re.IGNORECASE)
 _ORDER = re.compile(r"\s*([A-Za-z_][A-Za-z0-9_]*)(?:\s+(ASC|DESC))?\s*$", re.IGNORECASE)
 
@@ -27,7 +28,7 @@ def where_clause(text, columns, prefix=""):
         m = _TERM.match(text, pos)
         if not m:
             raise ServiceFault("Filtro non valido: '%s' (atteso: campo LIKE 'valore' AND ...)" % text)
-        column, op, value = m.group(1), m.group(2).upper(), m.group(3)
+        column, op, value = m.group(1), m.group(2).upper(), m.group(3).replace("''", "'")
         if column not in columns:
             raise ServiceFault("Filtro non valido: il campo '%s' non esiste (campi: %s)"
                                % (column, ", ".join(sorted(columns))))

@@ -13,9 +13,10 @@ endif()
 
 # korvex_soap_binding(<target> INTERFACE <header> SERVICE <service name> [DEPENDS files...])
 # Makes the static library <target>: the binding of <header> generated into the build
-# folder, the runtime, the lenient primitive serializers and the failure helpers, all
-# compiled with the same macros and hidden visibility. A shared library links it
-# privately (see korvex_isolate_shared_library); the binding's tests link it directly.
+# folder, the runtime, the lenient primitive serializers, the failure helpers and the
+# listing filters, all compiled with the same macros and hidden visibility. A shared
+# library links it privately (see korvex_isolate_shared_library); the binding's tests
+# link it directly.
 function(korvex_soap_binding target)
   cmake_parse_arguments(ARG "" "INTERFACE;SERVICE" "DEPENDS" ${ARGN})
   set(out ${CMAKE_CURRENT_BINARY_DIR}/soap)
@@ -28,7 +29,10 @@ function(korvex_soap_binding target)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
     COMMAND ${KORVEX_SOAPCPP2} -i -C -L -x -w -1 -d ${out}
             -I${KORVEX_GSOAP_IMPORT_DIR} -I${KORVEX_SOAPCOMMON_DIR} ${ARG_INTERFACE}
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${out}/soapC.cpp
+            -P ${CMAKE_SOURCE_DIR}/cmake/KorvexSoapDerivedTypes.cmake
     DEPENDS ${ARG_INTERFACE} ${ARG_DEPENDS}
+            ${CMAKE_SOURCE_DIR}/cmake/KorvexSoapDerivedTypes.cmake
             ${KORVEX_SOAPCOMMON_DIR}/lenient.h ${KORVEX_SOAPCOMMON_DIR}/accounttypes.h
     COMMENT "Generating the SOAP binding of ${target}"
     VERBATIM)
@@ -46,7 +50,9 @@ function(korvex_soap_binding target)
     ${third_party}
     ${KORVEX_SOAPCOMMON_DIR}/lenient.cpp
     ${KORVEX_SOAPCOMMON_DIR}/soapcall.cpp
-    ${KORVEX_SOAPCOMMON_DIR}/soapcall.h)
+    ${KORVEX_SOAPCOMMON_DIR}/soapcall.h
+    ${KORVEX_SOAPCOMMON_DIR}/sqlfilter.cpp
+    ${KORVEX_SOAPCOMMON_DIR}/sqlfilter.h)
   target_include_directories(${target} PUBLIC ${out} ${KORVEX_SOAPCOMMON_DIR})
   target_compile_definitions(${target} PRIVATE KORVEX_SOAP_NSMAP="${ARG_SERVICE}.nsmap")
   target_link_libraries(${target} PRIVATE korvex_common)

@@ -139,42 +139,33 @@ SOAP_FMAC3 bool *SOAP_FMAC4 soap_in_xsd__boolean(struct soap *soap, const char *
     return readLenient(soap, tag, a, type, SOAP_TYPE_xsd__boolean, boolTypes, parseBoolean);
 }
 
-// xsd:long
+// xsd:long (LONG64, as the generated declarations spell it: long on LP64 systems)
 
-SOAP_FMAC3 void SOAP_FMAC4 soap_default_xsd__long(struct soap *, long long *a) { *a = 0; }
+SOAP_FMAC3 void SOAP_FMAC4 soap_default_xsd__long(struct soap *, LONG64 *a) { *a = 0; }
 
-SOAP_FMAC3S const char *SOAP_FMAC4S soap_xsd__long2s(struct soap *soap, long long n)
+SOAP_FMAC3S const char *SOAP_FMAC4S soap_xsd__long2s(struct soap *soap, LONG64 n)
 {
     return soap_LONG642s(soap, n);
 }
 
-SOAP_FMAC3S int SOAP_FMAC4S soap_s2xsd__long(struct soap *soap, const char *s, long long *a)
+SOAP_FMAC3S int SOAP_FMAC4S soap_s2xsd__long(struct soap *soap, const char *s, LONG64 *a)
 {
     if (s && !*s) {
         *a = 0;
         return SOAP_OK;
     }
-    LONG64 v = 0;
-    const int err = soap_s2LONG64(soap, s, &v);
-    *a = v;
-    return err;
+    return soap_s2LONG64(soap, s, a);
 }
 
 SOAP_FMAC3 int SOAP_FMAC4 soap_out_xsd__long(struct soap *soap, const char *tag, int id,
-                                             const long long *a, const char *type)
+                                             const LONG64 *a, const char *type)
 {
-    const LONG64 v = *a;
-    return soap_outLONG64(soap, tag, id, &v, type, SOAP_TYPE_xsd__long);
+    return soap_outLONG64(soap, tag, id, a, type, SOAP_TYPE_xsd__long);
 }
 
-SOAP_FMAC3 long long *SOAP_FMAC4 soap_in_xsd__long(struct soap *soap, const char *tag,
-                                                   long long *a, const char *type)
+SOAP_FMAC3 LONG64 *SOAP_FMAC4 soap_in_xsd__long(struct soap *soap, const char *tag, LONG64 *a,
+                                                const char *type)
 {
     return readLenient(soap, tag, a, type, SOAP_TYPE_xsd__long, longTypes,
-                       [](struct soap *s, const char *t, long long *v) {
-                           LONG64 r = 0;
-                           const int err = soap_s2LONG64(s, t, &r);
-                           *v = r;
-                           return err;
-                       });
+                       [](struct soap *s, const char *t, LONG64 *v) { return soap_s2LONG64(s, t, v); });
 }

@@ -28,6 +28,21 @@ DATETIME = "dateTime"
 SIMPLE_TYPES = (STRING, INT, LONG, FLOAT, BOOLEAN, DATETIME)
 
 
+def text_from_wire(text):
+    """The clients carry their UTF-8 texts one byte per character (a byte 0xC3 travels as
+    the character U+00C3). Such a text is read back into the characters it stands for; a
+    text that is not of that form is kept as it came."""
+    try:
+        return text.encode("latin-1").decode("utf-8")
+    except UnicodeError:
+        return text
+
+
+def text_to_wire(text):
+    """The inverse of text_from_wire: each byte of the text's UTF-8 form as one character."""
+    return text.encode("utf-8").decode("latin-1")
+
+
 class WireError(Exception):
     """A request that does not follow the wire form; becomes a SOAP-ENV:Client fault."""
 
@@ -275,7 +290,7 @@ def _parse_simple(node, type_):
                             % (_where(node), xsi_type, type_))
     text = node.content()
     if type_ == STRING:
-        return text
+        return text_from_wire(text)
     if type_ in (INT, LONG):
         if not _INT_RE.match(text):
             raise WireError("%s holds '%s', which is not an xsd:%s" % (_where(node), text, type_))
@@ -530,7 +545,7 @@ def esc(text):
 
 def format_simple(type_, value):
     if type_ == STRING:
-        return esc("" if value is None else value)
+        return esc(text_to_wire("" if value is None else str(value)))
     if type_ in (INT, LONG):
         return str(int(value or 0))
     if type_ == BOOLEAN:
@@ -617,8 +632,8 @@ def write_response(service, operation, value):
 
 def write_fault(code, message, detail=None, service=None):
     body = ["\n<SOAP-ENV:Fault>", "\n  <faultcode>%s</faultcode>" % esc(code),
-            "\n  <faultstring>%s</faultstring>" % esc(message)]
+            "\n  <faultstring>%s</faultstring>" % esc(text_to_wire(message))]
     if detail:
-        body.append("\n  <detail>%s</detail>" % esc(detail))
+        body.append("\n  <detail>%s</detail>" % esc(text_to_wire(detail)))
     body.append("\n</SOAP-ENV:Fault>")
     return (_envelope_start(service) + "".join(body) + _ENVELOPE_END).encode("utf-8")

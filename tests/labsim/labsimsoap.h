@@ -80,6 +80,17 @@ inline LabSimulator::HttpReply ordini(const LabSimulator &sim, const QByteArray 
                 authentication("ordini", user, password));
 }
 
+// The clients carry their UTF-8 texts one byte per character; this is the text a client
+// reads from the characters of an answer.
+inline QString fromWire(const QString &characters)
+{
+    for (const QChar c : characters) {
+        if (c.unicode() > 0xFF)
+            return characters;
+    }
+    return QString::fromUtf8(characters.toLatin1());
+}
+
 // The text of the first element with this local name that holds no element of its own
 // (an answer's wrapper and its child share a name: this gives the child), or a null string.
 inline QString text(const QByteArray &xml, const QString &localName)
@@ -96,7 +107,7 @@ inline QString text(const QByteArray &xml, const QString &localName)
             content += reader.text();
         } else if (reader.isEndElement()) {
             if (inside && reader.name() == localName)
-                return content;
+                return fromWire(content);
             inside = false;
         }
     }

@@ -11,6 +11,24 @@ if(NOT EXISTS "${KORVEX_GSOAP_RUNTIME_DIR}/stdsoap2.cpp")
                       "run scripts/fetch-gsoap-runtime.sh ${KORVEX_GSOAP_RUNTIME_DIR}")
 endif()
 
+# The runtime, as the laboratory's services need it read: an unqualified member name matches
+# an element of that local name whatever prefix the sender gave it (the stock runtime
+# matches it only when namespaces are ignored altogether). The one-line change is applied
+# to a copy in the build folder; the fetched source stays as Debian ships it.
+set(KORVEX_GSOAP_RUNTIME ${CMAKE_BINARY_DIR}/gsoap-runtime/stdsoap2.cpp)
+file(READ ${KORVEX_GSOAP_RUNTIME_DIR}/stdsoap2.cpp korvex_runtime_source)
+set(korvex_stock_match
+  "if (!(soap->mode & SOAP_XML_IGNORENS) || SOAP_STRCMP(s + 1, tag2)) /* always fails (except when ignoring ns) */")
+set(korvex_lenient_match
+  "if (SOAP_STRCMP(s + 1, tag2)) /* unqualified name: match the local name in any namespace */")
+string(FIND "${korvex_runtime_source}" "${korvex_stock_match}" korvex_match_at)
+if(korvex_match_at EQUAL -1)
+  message(FATAL_ERROR "stdsoap2.cpp: the tag-matching rule to relax was not found (runtime version changed?)")
+endif()
+string(REPLACE "${korvex_stock_match}" "${korvex_lenient_match}" korvex_runtime_source "${korvex_runtime_source}")
+file(CONFIGURE OUTPUT ${KORVEX_GSOAP_RUNTIME} CONTENT "${korvex_runtime_source}" @ONLY)
+unset(korvex_runtime_source)
+
 # korvex_soap_binding(<target> INTERFACE <header> SERVICE <service name> [DEPENDS files...])
 # Makes the static library <target>: the binding of <header> generated into the build
 # folder, the runtime, the lenient primitive serializers, the failure helpers and the
@@ -38,7 +56,7 @@ function(korvex_soap_binding target)
     VERBATIM)
 
   set(third_party
-    ${KORVEX_GSOAP_RUNTIME_DIR}/stdsoap2.cpp
+    ${KORVEX_GSOAP_RUNTIME}
     ${out}/soapC.cpp
     ${out}/soap${ARG_SERVICE}Proxy.cpp)
   # Generated code and the runtime are not ours: keep their warnings out of the build log.

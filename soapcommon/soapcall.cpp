@@ -34,7 +34,9 @@ Failure describeFailure(struct soap *context)
 {
     Failure failure;
     const int error = context->error;
-    failure.notSoap = context->status == 200 && context->version == 0 && error != SOAP_OK;
+    // An answer with status 200 whose root was not an envelope: the runtime then reads it as
+    // content of no SOAP version and fails on the first element it expected.
+    failure.notSoap = context->status == 200 && context->version == 0 && error == SOAP_TAG_MISMATCH;
 
     if (isServiceFault(error) && context->fault) {
         const std::string code = text(soap_faultcode(context));

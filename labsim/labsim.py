@@ -115,6 +115,7 @@ class Lab:
         self.ftp_user = "laboratorio"
         self.ftp_password = "ftp-laboratorio"
         self.ftp_folder = "ordini"
+        self.make_ftp_folder()
         self.updates = {}
         self.services = {}
         for module in (accountservice, orderservice, catalogueservice, settingsservice):
@@ -164,6 +165,12 @@ class Lab:
         return {"kind": "operator" if table == "operators" else "customer", "account": rec}
 
     # -- files on the FTP server ----------------------------------------------------------
+
+    def make_ftp_folder(self):
+        """The upload folder exists on the server, as the program expects."""
+        folder = os.path.normpath(os.path.join(self.ftp_root, self.ftp_folder.lstrip("/")))
+        if folder.startswith(self.ftp_root):
+            os.makedirs(folder, exist_ok=True)
 
     def ftp_files(self):
         files = []
@@ -221,7 +228,7 @@ class Lab:
                 raise ValueError("'times' is the number of calls (-1 for every call)")
             self.knobs.add(rule)
             return {}
-        if action in ("ftpDropConnection", "ftpFailUploads", "ftpStoreShort"):
+        if action in ("ftpDropConnection", "ftpFailUploads", "ftpStoreShort", "ftpDelay"):
             if self.ftp is None:
                 raise ValueError("the FTP server is not running")
             self.ftp.control(action, cmd)
@@ -231,6 +238,7 @@ class Lab:
                               ("password", "ftp_password")):
                 if key in cmd:
                     setattr(self, attr, str(cmd[key]))
+            self.make_ftp_folder()
             return {}
         if action == "setUpdate":
             component = int(cmd.get("componente", -1))

@@ -13,6 +13,8 @@
 #include "articolowidget.h"
 #include "messagecatcher.h"
 #include "modalanswerer.h"
+#include "resetpassworddialog.h"
+#include "signupdialog.h"
 
 class TestForms : public QObject
 {
@@ -42,6 +44,8 @@ void TestForms::connectsEverySlotByName_data()
     QTest::addColumn<Factory>("make");
     QTest::newRow("ArticoloWidget") << Factory([] { return new ArticoloWidget; });
     QTest::newRow("AboutDialog") << Factory([] { return new AboutDialog; });
+    QTest::newRow("ResetPasswordDialog") << Factory([] { return new ResetPasswordDialog; });
+    QTest::newRow("SignupDialog") << Factory([] { return new SignupDialog; });
 }
 
 void TestForms::connectsEverySlotByName()

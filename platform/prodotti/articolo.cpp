@@ -1,0 +1,6 @@
+#include "articolo.h"
+
+int Articolo::Getid() const
+{
+    return id;
+}

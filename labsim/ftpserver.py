@@ -1,36 +1,43 @@
-"""The laboratory's FTP server, on the simulator's FTP root."""
+"""The laboratory's FTP server (labftp.py) on the simulator's FTP root, with the
+simulator's control commands for its fault knobs."""
 
 import os
-import threading
 
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import ThreadedFTPServer
+from labftp import LabFtpServer
 
 
-class _Ftp:
+class LabFtp:
     def __init__(self, lab, host, port):
-        authorizer = DummyAuthorizer()
-        authorizer.add_user(lab.ftp_user, lab.ftp_password, lab.ftp_root, perm="elradfmwMT")
-        handler = type("LabFtpHandler", (FTPHandler,), {})
-        handler.authorizer = authorizer
-        handler.banner = "Laboratorio: server FTP"
-        self.server = ThreadedFTPServer((host, port), handler)
-        self.address = self.server.address[:2]
-        self.thread = threading.Thread(target=self.server.serve_forever,
-                                       kwargs={"timeout": 0.5, "blocking": True}, daemon=True)
-        self.thread.start()
+        self.server = LabFtpServer(lab.ftp_root, lab.ftp_user, lab.ftp_password, host=host, port=port)
+        self.server.start()
+        self.address = tuple(self.server.address)
 
     def reset_knobs(self):
-        pass
+        self.server.faults.reset()
 
     def control(self, action, cmd):
-        raise ValueError("FTP faults are not available yet")
+        times = int(cmd.get("times", 1))
+        if times < 1:
+            raise ValueError("'times' is the number of uploads (1 or more)")
+        knobs = {}
+        if "skip" in cmd:
+            knobs["skip_uploads"] = int(cmd["skip"])
+        if action == "ftpDropConnection":
+            knobs.update(drop_uploads=times, drop_after_bytes=int(cmd.get("afterBytes", 65536)))
+        elif action == "ftpFailUploads":
+            knobs.update(fail_uploads=times)
+        elif action == "ftpStoreShort":
+            knobs.update(short_uploads=times, short_bytes=int(cmd.get("bytes", 0)))
+        elif action == "ftpDelay":
+            knobs = {"delay_seconds": float(cmd.get("ms", 0)) / 1000.0}
+        else:
+            raise ValueError("unknown FTP action '%s'" % action)
+        self.server.faults.set(**knobs)
 
     def stop(self):
-        self.server.close_all()
+        self.server.stop()
 
 
 def start(lab, host, port):
     os.makedirs(lab.ftp_root, exist_ok=True)
-    return _Ftp(lab, host, port)
+    return LabFtp(lab, host, port)

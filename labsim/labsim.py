@@ -28,6 +28,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True  # keep the source folder clean
 
 import accountservice  # noqa: E402
 import catalogueservice  # noqa: E402
@@ -115,6 +116,7 @@ class Lab:
         self.ftp_user = "laboratorio"
         self.ftp_password = "ftp-laboratorio"
         self.ftp_folder = "ordini"
+        self.make_ftp_folder()
         self.updates = {}
         self.services = {}
         for module in (accountservice, orderservice, catalogueservice, settingsservice):
@@ -164,6 +166,12 @@ class Lab:
         return {"kind": "operator" if table == "operators" else "customer", "account": rec}
 
     # -- files on the FTP server ----------------------------------------------------------
+
+    def make_ftp_folder(self):
+        """The upload folder exists on the server, as the program expects."""
+        folder = os.path.normpath(os.path.join(self.ftp_root, self.ftp_folder.lstrip("/")))
+        if folder.startswith(self.ftp_root):
+            os.makedirs(folder, exist_ok=True)
 
     def ftp_files(self):
         files = []
@@ -221,7 +229,7 @@ class Lab:
                 raise ValueError("'times' is the number of calls (-1 for every call)")
             self.knobs.add(rule)
             return {}
-        if action in ("ftpDropConnection", "ftpFailUploads", "ftpStoreShort"):
+        if action in ("ftpDropConnection", "ftpFailUploads", "ftpStoreShort", "ftpDelay"):
             if self.ftp is None:
                 raise ValueError("the FTP server is not running")
             self.ftp.control(action, cmd)
@@ -231,6 +239,7 @@ class Lab:
                               ("password", "ftp_password")):
                 if key in cmd:
                     setattr(self, attr, str(cmd[key]))
+            self.make_ftp_folder()
             return {}
         if action == "setUpdate":
             component = int(cmd.get("componente", -1))
@@ -397,8 +406,12 @@ class Handler(BaseHTTPRequestHandler):
         op = request.operation
         lab.count_call(op.name)
         try:
-            with lab.store.transaction() as db:
-                principal = lab.principal(db, request.auth)
+            # Operations open to anyone look at a header's form only: a header with stale
+            # credentials does not stop a login.
+            principal = None
+            if op.auth:
+                with lab.store.transaction() as db:
+                    principal = lab.principal(db, request.auth)
             if op.auth and principal is None:
                 raise ServiceFault("Autenticazione richiesta: %s vuole l'intestazione Authentication "
                                    "con nome utente e password" % op.name)

@@ -6,7 +6,7 @@ from accountservice import ACCOUNT_NS, account_types, authentication_type, custo
 from soapwire import (BOOLEAN, DATETIME, FLOAT, INT, LONG, STRING, ComplexType, Field,
                       Operation, Service, ServiceFault)
 from sqlfilter import limit_clause, order_clause, where_clause
-from store import FILE_COLUMNS, ORDER_COLUMNS, ROW_COLUMNS
+from store import FILE_COLUMNS, ORDER_COLUMNS
 
 ORDINI_NS = "http://ws.korvex2.example/ordini/"
 PRODOTTI_NS = "http://ws.korvex2.example/prodotti/"

@@ -1,9 +1,14 @@
-// The program's own service clients against the simulator: what the account, orders and
-// catalogue clients write is accepted, and what the simulator answers reads back whole.
+// The program's own service clients against the simulator: what the account, orders,
+// catalogue and settings clients write is accepted, what the simulator answers reads back
+// whole, and the FTP client uploads where the settings service says.
 
 #include "labsimulator.h"
 
+#include "aggiornamento.h"
 #include "anagrafica.h"
+#include "ftpcourier.h"
+#include "impostazione.h"
+#include "korvex2.h"
 #include "file.h"
 #include "ordine.h"
 #include "ordinerigafile.h"
@@ -13,9 +18,12 @@
 #include "stampa.h"
 #include "utente.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -31,6 +39,8 @@ private slots:
     void passwordRecoveryByMail();
     void orderWithFileAndPrintRows();
     void refusalsReachTheClientAsExceptions();
+    void ftpSettingsAndUpload();
+    void updates();
 
 private:
     void connectAs(const char *user, const char *password);
@@ -57,6 +67,10 @@ void TestLabSimClients::connectAs(const char *user, const char *password)
     Anagrafica::WsUsername = Ordini::WsUsername = Prodotti::WsUsername = user;
     Anagrafica::WsPassword = Ordini::WsPassword = Prodotti::WsPassword = password;
     Anagrafica::WsOperatorAuth = Ordini::WsOperatorAuth = Prodotti::WsOperatorAuth = false;
+    korvex2::WsEndpoint = base;
+    korvex2::WsUsername = user;
+    korvex2::WsPassword = password;
+    korvex2::WsOperatorAuth = false;
 }
 
 QString TestLabSimClients::lastMail() const
@@ -257,6 +271,61 @@ void TestLabSimClients::refusalsReachTheClientAsExceptions()
     QVERIFY(file.inserisci());
     QVERIFY(!file.modifica());
     QVERIFY(file.modifica());
+}
+
+void TestLabSimClients::ftpSettingsAndUpload()
+{
+    QVERIFY_EXCEPTION_THROWN(Impostazione().ottieniImpostazioniServerFTP(), Impostazione::ImpostazioneException);
+
+    connectAs(LabSimulator::DemoUser, LabSimulator::DemoPassword);
+    const ImpostazioniServerFTPItem ftp = Impostazione().ottieniImpostazioniServerFTP();
+    QCOMPARE(QString::fromStdString(ftp.host), m_sim.ftpHost());
+    QCOMPARE(ftp.porta, m_sim.ftpPort());
+    QCOMPARE(ftp.cartella, std::string(LabSimulator::FtpFolder));
+
+    QTemporaryDir local;
+    const QString path = local.filePath(QStringLiteral("foto.jpg"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(100000, 'k'));
+    file.close();
+
+    // The upload folder exists on the server; the file goes there under its record's id.
+    FtpCourier courier(ftp.host, ftp.porta, ftp.username, ftp.password);
+    courier.setWorkingDir(ftp.cartella + "/");
+    const std::string remote = ftp.cartella + "/F7";
+    courier.uploadFile(path.toStdString(), remote, ftp.sovrascrivi);
+    QCOMPARE(courier.sizeFile(remote), std::int64_t(100000));
+    QCOMPARE(QFileInfo(m_sim.ftpRoot() + QStringLiteral("/ordini/F7")).size(), qint64(100000));
+    QCOMPARE(m_sim.counts().ftpFiles, 1);
+}
+
+void TestLabSimClients::updates()
+{
+    // The update check runs without credentials. Nothing newer than what the program and
+    // the seed catalogue are.
+    AggiornamentoItem program = Aggiornamento().ottieniAggiornamento(korvex2__IdComponenteType__Programma);
+    QCOMPARE(program.componente, korvex2__IdComponenteType__Programma);
+    QCOMPARE(program.major * 10000 + program.minor * 100 + program.build, 20113);
+    AggiornamentoItem data = Aggiornamento().ottieniAggiornamento(korvex2__IdComponenteType__DatiServizio);
+    QCOMPARE(data.componente, korvex2__IdComponenteType__DatiServizio);
+    QCOMPARE(data.major, 1);
+
+    // A test offers a catalogue update; the program downloads it from the simulator.
+    QFile update(m_sim.updatesDir() + QStringLiteral("/korvex.s3db"));
+    QVERIFY(update.open(QIODevice::WriteOnly));
+    update.write("catalogo nuovo");
+    update.close();
+    QVERIFY(m_sim.control({{QStringLiteral("action"), QStringLiteral("setUpdate")},
+                           {QStringLiteral("componente"), 2}, {QStringLiteral("major"), 2},
+                           {QStringLiteral("file"), QStringLiteral("korvex.s3db")}}));
+    data = Aggiornamento().ottieniAggiornamento(korvex2__IdComponenteType__DatiServizio);
+    QCOMPARE(data.major, 2);
+    QCOMPARE(QString::fromStdString(data.url), m_sim.baseUrl() + QStringLiteral("aggiornamenti/korvex.s3db"));
+    const LabSimulator::HttpReply download = m_sim.request("GET", QStringLiteral("aggiornamenti/korvex.s3db"));
+    QCOMPARE(download.status, 200);
+    QCOMPARE(download.body, QByteArray("catalogo nuovo"));
+    QCOMPARE(m_sim.request("GET", QStringLiteral("aggiornamenti/altro.zip")).status, 404);
 }
 
 QTEST_GUILESS_MAIN(TestLabSimClients)

@@ -1,11 +1,15 @@
 // The knobs through which tests make the laboratory fail: a SOAP fault, an HTTP error or
-// an answer of false on a named operation, a delayed answer, and the refusal of a wrong
-// command.
+// an answer of false on a named operation, a delayed or lost answer, FTP uploads that fail,
+// break off or are stored short, and the refusal of a wrong command.
 
 #include "labsimsoap.h"
 #include "labsimulator.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTest>
@@ -28,12 +32,34 @@ private slots:
     void droppedAnswerAfterTheWorkIsDone();
     void wrongCommandsAreRefused_data();
     void wrongCommandsAreRefused();
+    void ftpFaults();
 
 private:
     LabSimulator m_sim;
 };
 
 namespace {
+
+// Uploads a file to the simulator's FTP server with curl; true when curl reports success.
+bool upload(const LabSimulator &sim, const QString &localPath, const QString &remoteName)
+{
+    QProcess curl;
+    curl.start(QStringLiteral("/usr/bin/curl"),
+               {QStringLiteral("--silent"), QStringLiteral("--ftp-pasv"), QStringLiteral("--max-time"),
+                QStringLiteral("20"), QStringLiteral("--user"),
+                QStringLiteral("%1:%2").arg(QLatin1String(LabSimulator::FtpUser), QLatin1String(LabSimulator::FtpPassword)),
+                QStringLiteral("--upload-file"), localPath,
+                QStringLiteral("ftp://%1:%2/%3/%4").arg(sim.ftpHost()).arg(sim.ftpPort())
+                    .arg(QLatin1String(LabSimulator::FtpFolder), remoteName)});
+    return curl.waitForFinished(30000) && curl.exitStatus() == QProcess::NormalExit && curl.exitCode() == 0;
+}
+
+qint64 storedSize(const LabSimulator &sim, const QString &remoteName)
+{
+    const QFileInfo stored(sim.ftpRoot() + QLatin1Char('/') + QLatin1String(LabSimulator::FtpFolder)
+                           + QLatin1Char('/') + remoteName);
+    return stored.exists() ? stored.size() : -1;
+}
 
 LabSimulator::HttpReply esiste(const LabSimulator &sim, const QByteArray &user = "demo")
 {
@@ -184,6 +210,49 @@ void TestLabSimKnobs::wrongCommandsAreRefused()
     QVERIFY(!m_sim.control(command));
     QVERIFY2(m_sim.errorString().contains(says), qPrintable(m_sim.errorString()));
     QVERIFY(m_sim.status().value(QStringLiteral("knobs")).toArray().isEmpty());
+}
+
+void TestLabSimKnobs::ftpFaults()
+{
+    const qint64 size = 300000;
+    QTemporaryDir local;
+    const QString path = local.filePath(QStringLiteral("foto.jpg"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray data(int(size), Qt::Uninitialized);
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = char(i * 7);
+        file.write(data);
+    }
+
+    // Two uploads fail, the third goes through.
+    QVERIFY2(m_sim.failFtpUploads(2), qPrintable(m_sim.errorString()));
+    QVERIFY(!upload(m_sim, path, QStringLiteral("F1")));
+    QVERIFY(!upload(m_sim, path, QStringLiteral("F1")));
+    QVERIFY(upload(m_sim, path, QStringLiteral("F1")));
+    QCOMPARE(storedSize(m_sim, QStringLiteral("F1")), size);
+
+    // Stored short while the server answers success.
+    QVERIFY(m_sim.storeFtpUploadsShort(1000));
+    QVERIFY(upload(m_sim, path, QStringLiteral("F2")));
+    QCOMPARE(storedSize(m_sim, QStringLiteral("F2")), size - 1000);
+
+    // The connection drops in the middle of the transfer; the part received stays.
+    QVERIFY(m_sim.dropFtpConnection(65536));
+    QVERIFY(!upload(m_sim, path, QStringLiteral("F3")));
+    const qint64 partial = storedSize(m_sim, QStringLiteral("F3"));
+    QVERIFY2(partial >= 0 && partial < size, qPrintable(QString::number(partial)));
+
+    // Used up: the next upload is whole.
+    QVERIFY(upload(m_sim, path, QStringLiteral("F4")));
+    QCOMPARE(storedSize(m_sim, QStringLiteral("F4")), size);
+    QCOMPARE(m_sim.counts().ftpFiles, 4);
+
+    // A reset clears the FTP knobs too.
+    QVERIFY(m_sim.failFtpUploads(5));
+    QVERIFY(m_sim.resetKnobs());
+    QVERIFY(upload(m_sim, path, QStringLiteral("F5")));
 }
 
 QTEST_GUILESS_MAIN(TestLabSimKnobs)

@@ -67,6 +67,11 @@ void TestLabSimRequests::wellFormedRequestsAreServed()
         QCOMPARE(text(reply.body, QStringLiteral("username")), QStringLiteral("demo"));
     }
 
+    // A login is not stopped by a header with stale credentials.
+    const LabSimulator::HttpReply stale = post(m_sim, QStringLiteral("account.php"), AccountNs + "login",
+        envelope(Login, authentication("account", "demo", "vecchia")));
+    QCOMPARE(stale.status, 200);
+
     const LabSimulator::HttpReply modified = post(m_sim, QStringLiteral("account.php"), AccountNs + "modificaUtente",
         envelope("<account:modificaUtente>" + customerRecord(" xsi:type=\"account:Utente\"")
                      + "</account:modificaUtente>",

@@ -20,6 +20,9 @@ const char *const LabSimulator::PayingUser = "paga";
 const char *const LabSimulator::PayingPassword = "paga";
 const char *const LabSimulator::OperatorUser = "operatore";
 const char *const LabSimulator::OperatorPassword = "operatore";
+const char *const LabSimulator::FtpUser = "laboratorio";
+const char *const LabSimulator::FtpPassword = "ftp-laboratorio";
+const char *const LabSimulator::FtpFolder = "ordini";
 
 namespace {
 
@@ -155,6 +158,7 @@ quint16 LabSimulator::ftpPort() const { return m_ftpPort; }
 QString LabSimulator::dataDir() const { return m_dataDir; }
 QString LabSimulator::databasePath() const { return m_dataDir + QStringLiteral("/labsim.sqlite"); }
 QString LabSimulator::ftpRoot() const { return m_dataDir + QStringLiteral("/ftp"); }
+QString LabSimulator::updatesDir() const { return m_dataDir + QStringLiteral("/aggiornamenti"); }
 
 bool LabSimulator::control(const QJsonObject &command)
 {

@@ -31,6 +31,10 @@ public:
     static const char *const PayingPassword;
     static const char *const OperatorUser;
     static const char *const OperatorPassword;
+    // The FTP account and upload folder that the settings service hands out.
+    static const char *const FtpUser;
+    static const char *const FtpPassword;
+    static const char *const FtpFolder;
 
     struct Counts
     {
@@ -73,6 +77,7 @@ public:
     QString dataDir() const;
     QString databasePath() const; // the simulator's SQLite file
     QString ftpRoot() const;      // the folder the FTP server serves
+    QString updatesDir() const;   // files served at baseUrl() + "aggiornamenti/<name>"
 
     // Test knobs. `operation` is a service operation's name ("inserisciOrdine") or "*";
     // each knob acts on the next `times` calls (-1: every call) after `skip` calls.
@@ -85,8 +90,8 @@ public:
     bool dropFtpConnection(qint64 afterBytes, int times = 1);
     // The next `times` uploads fail.
     bool failFtpUploads(int times);
-    // The next `times` uploads are stored with only their first `bytes` bytes, while the
-    // server answers success.
+    // The next `times` uploads are stored without their last `bytes` bytes (0: without
+    // their second half), while the server answers success.
     bool storeFtpUploadsShort(qint64 bytes, int times = 1);
     bool resetKnobs();
     // Any control command (labsim/README.md); false when the simulator refused it.

@@ -1,0 +1,259 @@
+// The knobs through which tests make the laboratory fail: a SOAP fault, an HTTP error or
+// an answer of false on a named operation, a delayed or lost answer, FTP uploads that fail,
+// break off or are stored short, and the refusal of a wrong command.
+
+#include "labsimsoap.h"
+#include "labsimulator.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace labsimsoap;
+
+class TestLabSimKnobs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void faultOnNamedOperation();
+    void httpError_data();
+    void httpError();
+    void answerFalse_data();
+    void answerFalse();
+    void delayedAnswer();
+    void droppedAnswerAfterTheWorkIsDone();
+    void wrongCommandsAreRefused_data();
+    void wrongCommandsAreRefused();
+    void ftpFaults();
+
+private:
+    LabSimulator m_sim;
+};
+
+namespace {
+
+// Uploads a file to the simulator's FTP server with curl; true when curl reports success.
+bool upload(const LabSimulator &sim, const QString &localPath, const QString &remoteName)
+{
+    QProcess curl;
+    curl.start(QStringLiteral("/usr/bin/curl"),
+               {QStringLiteral("--silent"), QStringLiteral("--ftp-pasv"), QStringLiteral("--max-time"),
+                QStringLiteral("20"), QStringLiteral("--user"),
+                QStringLiteral("%1:%2").arg(QLatin1String(LabSimulator::FtpUser), QLatin1String(LabSimulator::FtpPassword)),
+                QStringLiteral("--upload-file"), localPath,
+                QStringLiteral("ftp://%1:%2/%3/%4").arg(sim.ftpHost()).arg(sim.ftpPort())
+                    .arg(QLatin1String(LabSimulator::FtpFolder), remoteName)});
+    return curl.waitForFinished(30000) && curl.exitStatus() == QProcess::NormalExit && curl.exitCode() == 0;
+}
+
+qint64 storedSize(const LabSimulator &sim, const QString &remoteName)
+{
+    const QFileInfo stored(sim.ftpRoot() + QLatin1Char('/') + QLatin1String(LabSimulator::FtpFolder)
+                           + QLatin1Char('/') + remoteName);
+    return stored.exists() ? stored.size() : -1;
+}
+
+LabSimulator::HttpReply esiste(const LabSimulator &sim, const QByteArray &user = "demo")
+{
+    return account(sim, "esisteUtente", "<esisteUtenteRequest>" + user + "</esisteUtenteRequest>");
+}
+
+} // namespace
+
+void TestLabSimKnobs::initTestCase()
+{
+    QVERIFY2(m_sim.start(), qPrintable(m_sim.errorString()));
+}
+
+void TestLabSimKnobs::init()
+{
+    QVERIFY2(m_sim.resetKnobs(), qPrintable(m_sim.errorString()));
+}
+
+void TestLabSimKnobs::faultOnNamedOperation()
+{
+    // The second and third calls fail; the first and the fourth are served.
+    QVERIFY2(m_sim.injectFault(QStringLiteral("esisteUtente"), QStringLiteral("Database non raggiungibile"), 2, 1),
+             qPrintable(m_sim.errorString()));
+    QCOMPARE(esiste(m_sim).status, 200);
+    for (int i = 0; i < 2; ++i) {
+        const LabSimulator::HttpReply reply = esiste(m_sim);
+        QCOMPARE(reply.status, 500);
+        QCOMPARE(faultCode(reply.body), QStringLiteral("SOAP-ENV:Server"));
+        QCOMPARE(faultString(reply.body), QStringLiteral("Database non raggiungibile"));
+        // Other operations are not touched.
+        QCOMPARE(account(m_sim, "login", loginRequest("demo", "demo")).status, 200);
+    }
+    const LabSimulator::HttpReply served = esiste(m_sim);
+    QCOMPARE(served.status, 200);
+    QCOMPARE(text(served.body, QStringLiteral("esisteUtenteResponse")), QStringLiteral("true"));
+
+    // A fault on every call, until the knobs are reset; the fault code is the test's choice.
+    QVERIFY(m_sim.control({{QStringLiteral("action"), QStringLiteral("fault")},
+                           {QStringLiteral("operation"), QStringLiteral("*")},
+                           {QStringLiteral("code"), QStringLiteral("SOAP-ENV:Client")},
+                           {QStringLiteral("times"), -1}}));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(faultCode(esiste(m_sim).body), QStringLiteral("SOAP-ENV:Client"));
+    QVERIFY(m_sim.resetKnobs());
+    QCOMPARE(esiste(m_sim).status, 200);
+}
+
+void TestLabSimKnobs::httpError_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("server error") << 500;
+    QTest::newRow("unavailable") << 503;
+    QTest::newRow("an HTML page with status 200") << 200;
+}
+
+void TestLabSimKnobs::httpError()
+{
+    QFETCH(int, status);
+    QVERIFY(m_sim.injectHttpError(QStringLiteral("inserisciFile"), status));
+    const LabSimulator::HttpReply reply = ordini(m_sim, "inserisciFile", fileRecord("a.jpg", 10));
+    QCOMPARE(reply.status, status);
+    QVERIFY(reply.headers.value("content-type").startsWith("text/html"));
+    QVERIFY(!reply.body.contains("Envelope"));
+    QCOMPARE(m_sim.counts().fileRecords, 0);
+    // Once only.
+    QCOMPARE(ordini(m_sim, "listaStatiOrdine", {}).status, 200);
+}
+
+void TestLabSimKnobs::answerFalse_data()
+{
+    QTest::addColumn<QByteArray>("operation");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("answer"); // null: no child at all
+
+    QTest::newRow("boolean") << QByteArray("impostaStatoOrdine")
+        << QByteArray("<impostaStatoOrdineRequest><IdOrdine>O1</IdOrdine><Stato>3</Stato></impostaStatoOrdineRequest>")
+        << QStringLiteral("false");
+    QTest::newRow("new id") << QByteArray("inserisciFile") << fileRecord("a.jpg", 10) << QStringLiteral("");
+    QTest::newRow("record") << QByteArray("listaStatiOrdine") << QByteArray() << QString();
+}
+
+void TestLabSimKnobs::answerFalse()
+{
+    QFETCH(QByteArray, operation);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, answer);
+
+    const LabSimulator::Counts before = m_sim.counts();
+    QVERIFY(m_sim.answerFalse(QString::fromLatin1(operation)));
+    const LabSimulator::HttpReply reply = ordini(m_sim, operation, content);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(count(reply.body, QString::fromLatin1(operation + "Response")), answer.isNull() ? 1 : 2);
+    QCOMPARE(text(reply.body, QString::fromLatin1(operation + "Response")).trimmed(),
+             answer.isNull() ? QString(QLatin1String("")) : answer);
+    // The operation was not carried out.
+    QCOMPARE(m_sim.counts().fileRecords, before.fileRecords);
+}
+
+void TestLabSimKnobs::delayedAnswer()
+{
+    QVERIFY(m_sim.delayAnswer(QStringLiteral("login"), 700));
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(account(m_sim, "login", loginRequest("demo", "demo")).status, 200);
+    QVERIFY2(timer.elapsed() >= 700, qPrintable(QString::number(timer.elapsed())));
+
+    // A slow operation does not hold up the others.
+    QVERIFY(m_sim.delayAnswer(QStringLiteral("login"), 3000));
+    QElapsedTimer others;
+    others.start();
+    const LabSimulator::HttpReply quick = m_sim.request("GET", QStringLiteral("__status"), {}, {}, 2000);
+    QCOMPARE(quick.status, 200);
+    QVERIFY(others.elapsed() < 2000);
+    timer.restart();
+    QCOMPARE(account(m_sim, "login", loginRequest("demo", "demo")).status, 200);
+    QVERIFY(timer.elapsed() >= 3000);
+}
+
+void TestLabSimKnobs::droppedAnswerAfterTheWorkIsDone()
+{
+    // The laboratory stores the record, then the answer never arrives.
+    const int before = m_sim.counts().fileRecords;
+    QVERIFY(m_sim.control({{QStringLiteral("action"), QStringLiteral("dropAnswer")},
+                           {QStringLiteral("operation"), QStringLiteral("inserisciFile")}}));
+    const LabSimulator::HttpReply reply = ordini(m_sim, "inserisciFile", fileRecord("b.jpg", 20));
+    QCOMPARE(reply.status, 0);
+    QCOMPARE(m_sim.counts().fileRecords, before + 1);
+}
+
+void TestLabSimKnobs::wrongCommandsAreRefused_data()
+{
+    QTest::addColumn<QJsonObject>("command");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("unknown action") << QJsonObject{{QStringLiteral("action"), QStringLiteral("explode")}}
+                                    << QStringLiteral("unknown action 'explode'");
+    QTest::newRow("unknown operation")
+        << QJsonObject{{QStringLiteral("action"), QStringLiteral("fault")},
+                       {QStringLiteral("operation"), QStringLiteral("inserisciOrdini")}}
+        << QStringLiteral("no service has an operation 'inserisciOrdini'");
+    QTest::newRow("no operation") << QJsonObject{{QStringLiteral("action"), QStringLiteral("false")}}
+                                  << QStringLiteral("'operation'");
+}
+
+void TestLabSimKnobs::wrongCommandsAreRefused()
+{
+    QFETCH(QJsonObject, command);
+    QFETCH(QString, says);
+    QVERIFY(!m_sim.control(command));
+    QVERIFY2(m_sim.errorString().contains(says), qPrintable(m_sim.errorString()));
+    QVERIFY(m_sim.status().value(QStringLiteral("knobs")).toArray().isEmpty());
+}
+
+void TestLabSimKnobs::ftpFaults()
+{
+    const qint64 size = 300000;
+    QTemporaryDir local;
+    const QString path = local.filePath(QStringLiteral("foto.jpg"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray data(int(size), Qt::Uninitialized);
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = char(i * 7);
+        file.write(data);
+    }
+
+    // Two uploads fail, the third goes through.
+    QVERIFY2(m_sim.failFtpUploads(2), qPrintable(m_sim.errorString()));
+    QVERIFY(!upload(m_sim, path, QStringLiteral("F1")));
+    QVERIFY(!upload(m_sim, path, QStringLiteral("F1")));
+    QVERIFY(upload(m_sim, path, QStringLiteral("F1")));
+    QCOMPARE(storedSize(m_sim, QStringLiteral("F1")), size);
+
+    // Stored short while the server answers success.
+    QVERIFY(m_sim.storeFtpUploadsShort(1000));
+    QVERIFY(upload(m_sim, path, QStringLiteral("F2")));
+    QCOMPARE(storedSize(m_sim, QStringLiteral("F2")), size - 1000);
+
+    // The connection drops in the middle of the transfer; the part received stays.
+    QVERIFY(m_sim.dropFtpConnection(65536));
+    QVERIFY(!upload(m_sim, path, QStringLiteral("F3")));
+    const qint64 partial = storedSize(m_sim, QStringLiteral("F3"));
+    QVERIFY2(partial >= 0 && partial < size, qPrintable(QString::number(partial)));
+
+    // Used up: the next upload is whole.
+    QVERIFY(upload(m_sim, path, QStringLiteral("F4")));
+    QCOMPARE(storedSize(m_sim, QStringLiteral("F4")), size);
+    QCOMPARE(m_sim.counts().ftpFiles, 4);
+
+    // A reset clears the FTP knobs too.
+    QVERIFY(m_sim.failFtpUploads(5));
+    QVERIFY(m_sim.resetKnobs());
+    QVERIFY(upload(m_sim, path, QStringLiteral("F5")));
+}
+
+QTEST_GUILESS_MAIN(TestLabSimKnobs)
+#include "tst_labsimknobs.moc"

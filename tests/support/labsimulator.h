@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QString>
+
+#include <memory>
+
+class QProcess;
+class QTemporaryDir;
+
+// Runs the laboratory simulator (labsim/labsim.py) as a child process on free loopback
+// ports, for the tests that need the laboratory's servers: the account, orders, catalogue
+// and settings services, the payment page, update downloads and the FTP server. Its state
+// lives in its data folder, so a restart on the same folder finds the same customers, file
+// records and orders. labsim/README.md describes the services, the demo accounts and the
+// control commands behind the knobs below.
+//
+// Not thread-safe: use one object from the thread that created it. Nothing here runs an
+// event loop.
+class LabSimulator
+{
+public:
+    // The demo accounts of a fresh simulator: a customer who pays on delivery, a customer
+    // who pays through the payment page (his sent orders wait for payment, state 8), and a
+    // laboratory operator.
+    static const char *const DemoUser;
+    static const char *const DemoPassword;
+    static const char *const PayingUser;
+    static const char *const PayingPassword;
+    static const char *const OperatorUser;
+    static const char *const OperatorPassword;
+    // The FTP account and upload folder that the settings service hands out.
+    static const char *const FtpUser;
+    static const char *const FtpPassword;
+    static const char *const FtpFolder;
+
+    struct Counts
+    {
+        int customers = -1;
+        int fileRecords = -1;
+        int rows = -1;
+        int orders = -1;
+        int ftpFiles = -1;          // files under the FTP root, in any folder
+        int paymentPageVisits = -1;
+    };
+
+    struct HttpReply
+    {
+        int status = 0; // 0: no answer (connection refused, closed or timed out)
+        QMap<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray body;
+    };
+
+    // An empty dataDir gives the simulator a temporary folder that goes with this object.
+    explicit LabSimulator(const QString &dataDir = QString());
+    ~LabSimulator();
+    LabSimulator(const LabSimulator &) = delete;
+    LabSimulator &operator=(const LabSimulator &) = delete;
+
+    // Starts the simulator and waits until it serves. The first start takes free ports;
+    // later starts (and restart()) take the ports of the previous run, so that addresses
+    // handed to a client stay valid. False with errorString() when it did not come up.
+    bool start();
+    // SIGTERM, then waits for the process; true when it ended cleanly (exit code 0).
+    bool stop();
+    bool restart();
+    // Ends the process at once with SIGKILL, as a crash would.
+    void kill();
+    bool isRunning() const;
+    QString errorString() const;
+
+    QString baseUrl() const;  // "http://127.0.0.1:<port>/", the services' base address
+    QString ftpHost() const;
+    quint16 ftpPort() const;
+    QString dataDir() const;
+    QString databasePath() const; // the simulator's SQLite file
+    QString ftpRoot() const;      // the folder the FTP server serves
+    QString updatesDir() const;   // files served at baseUrl() + "aggiornamenti/<name>"
+
+    // Test knobs. `operation` is a service operation's name ("inserisciOrdine") or "*";
+    // each knob acts on the next `times` calls (-1: every call) after `skip` calls.
+    bool injectFault(const QString &operation, const QString &faultString = QString(),
+                     int times = 1, int skip = 0);
+    bool injectHttpError(const QString &operation, int status = 500, int times = 1, int skip = 0);
+    bool answerFalse(const QString &operation, int times = 1, int skip = 0);
+    bool delayAnswer(const QString &operation, int milliseconds, int times = 1, int skip = 0);
+    // The FTP server drops the connection after `afterBytes` bytes of an upload.
+    bool dropFtpConnection(qint64 afterBytes, int times = 1);
+    // The next `times` uploads fail.
+    bool failFtpUploads(int times);
+    // The next `times` uploads are stored without their last `bytes` bytes (0: without
+    // their second half), while the server answers success.
+    bool storeFtpUploadsShort(qint64 bytes, int times = 1);
+    bool resetKnobs();
+    // Any control command (labsim/README.md); false when the simulator refused it.
+    bool control(const QJsonObject &command);
+
+    QJsonObject status() const; // the whole state as JSON; empty on failure
+    Counts counts() const;
+
+    // One HTTP request to the simulator; `path` is relative to baseUrl().
+    HttpReply request(const QByteArray &method, const QString &path, const QByteArray &body = {},
+                      const QMap<QByteArray, QByteArray> &headers = {}, int timeoutMs = 10000) const;
+
+private:
+    QStringList arguments() const;
+
+    std::unique_ptr<QTemporaryDir> m_tempDir;
+    std::unique_ptr<QProcess> m_process;
+    QString m_dataDir;
+    QString m_baseUrl;
+    QString m_ftpHost;
+    quint16 m_httpPort = 0;
+    quint16 m_ftpPort = 0;
+    mutable QString m_error;
+};

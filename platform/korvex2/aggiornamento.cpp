@@ -11,9 +11,10 @@ Aggiornamento::AggiornamentoException::AggiornamentoException(std::string code, 
 {
 }
 
-// Indented requests, as the laboratory's other clients write them; strings are UTF-8 both ways.
+// Indented requests, and texts on the wire as the laboratory's other services carry them:
+// each byte of the UTF-8 text as one character.
 Aggiornamento::Aggiornamento()
-    : m_proxy(std::make_unique<korvex2SOAPProxy>(SOAP_XML_INDENT | SOAP_C_UTFSTRING))
+    : m_proxy(std::make_unique<korvex2SOAPProxy>(SOAP_XML_INDENT))
 {
 }
 

@@ -181,8 +181,9 @@ void TestKorvex2Client::authenticationHeader()
         QCOMPARE(!auth.isNull(), expected);
         if (!expected)
             continue;
-        QCOMPARE(xmlassert::child(auth, "", "username").text(), user);
-        QCOMPARE(xmlassert::child(auth, "", "password").text(), password);
+        // each byte of the UTF-8 text travels as one character
+        QCOMPARE(xmlassert::child(auth, "", "username").text(), QString::fromLatin1(user.toUtf8()));
+        QCOMPARE(xmlassert::child(auth, "", "password").text(), QString::fromLatin1(password.toUtf8()));
         QCOMPARE(xmlassert::child(auth, "", "isOperator").text(),
                  operatorAuth ? QString("true") : QString("false"));
     }
@@ -190,10 +191,12 @@ void TestKorvex2Client::authenticationHeader()
 
 void TestKorvex2Client::readsFtpSettings()
 {
-    // Children in another order than written, an unknown one, UTF-8 text and a flag as 0.
+    // Children in another order than written, an unknown one, accented text (each byte of
+    // its UTF-8 form as one character) and a flag as 0.
+    const auto wire = [](const char *utf8) { return QString::fromLatin1(utf8).toUtf8(); };
     m_server.enqueueXml(ftpAnswer(ftpRecord(
-        "<password>pässword</password><porta> 65535 </porta><host>ftp.lab.local</host>"
-        "<altro>x</altro><cartella>/upload/ordini/</cartella><username>cliente€</username>"
+        "<password>" + wire("pässword") + "</password><porta> 65535 </porta><host>ftp.lab.local</host>"
+        "<altro>x</altro><cartella>/upload/ordini/</cartella><username>" + wire("cliente€") + "</username>"
         "<sovrascrivi>0</sovrascrivi><passivo>true</passivo>")));
     const ImpostazioniServerFTPItem item = Impostazione().ottieniImpostazioniServerFTP();
     QCOMPARE(text(item.host), QString("ftp.lab.local"));

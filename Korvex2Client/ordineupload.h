@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QFileInfo>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include "ordinilocal.h"
+
+class OrdineUploadThread;
+class QTimer;
+
+// The program's one upload queue: the active local orders of the logged-in customer, in
+// sending order, sent one after another by an upload worker (OrdineUploadThread).
+//
+// The queue, its list and its timer belong to the GUI thread, and no operation of the queue
+// waits for a worker. Stopping the queue asks the worker to stop; the queue counts as stopped
+// once the worker's thread has ended (stopProcessingQueue), and a start asked for meanwhile
+// takes effect then. The order being sent is tracked by its Uuid.
+class OrdineUpload : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit OrdineUpload(QObject *parent = nullptr);
+    ~OrdineUpload() override;
+
+    void loadQueue();
+    bool append(OrdiniLocal::OrdineLocal ordine);
+    void startUpload();
+    void terminateUpload();
+    void clearUploads();
+    bool removeItem(QString Uuid, bool deleteFile);
+    QList<OrdiniLocal::OrdineLocal> items() const;
+    int index(QString Uuid) const;
+    int index(OrdiniLocal::OrdineLocal &ordine) const;
+    OrdiniLocal::OrdineLocal ordineAtIndex(int i) const;
+    int queueSize() const;
+    bool processingUploads() const;
+    int currentProcessingFileQueueSize() const;
+    int aggiornaPrioritaCodaDownload();
+
+    static bool sortOrdineLocalByCreationTime(OrdiniLocal::OrdineLocal a, OrdiniLocal::OrdineLocal b);
+    static bool sortOrdineLocalByPriority(OrdiniLocal::OrdineLocal a, OrdiniLocal::OrdineLocal b);
+
+signals:
+    void fileTerminated(int current, int total);
+    void orderTerminated(int total);
+    void errorOccurred(QString errmessage);
+    void filesNotFound(QString orderUuid, QList<QFileInfo> files);
+    void startProcessingQueue();
+    void stopProcessingQueue();
+    void finishedProcessingQueue();
+    void queueChanged(int queueSize);
+    void CurrentOrderGlobalFileProgress(qint64 byteTransferred, qint64 totalBytes);
+    void CurrentOrderCurrentFileProgress(qint64 byteTransferred, qint64 totalBytes);
+    void currentProcessingFileChanged(QFileInfo file);
+
+public slots:
+    void onFileTerminated(int current, int total);
+    void onOrderTerminated();
+    void onErrorOccurred(QString errmessage);
+    void onFilesNotFound(QString orderUuid, QList<QFileInfo> files);
+    void onCurrentOrderFileProgress(qint64 byteTransferred, qint64 totalBytes);
+    void onCurrentOrderGlobalFileProgress(qint64 byteTransferred, qint64 totalBytes);
+    void emitProgress();
+    void onCurrentProcessingFileChanged(QFileInfo file);
+    // The worker's thread has ended.
+    void stopUpload();
+
+private:
+    // What happens once the worker's thread has ended.
+    enum class AfterWorker { Nothing, StartNext, Finished };
+
+    void startNext();
+    void resetProgress();
+    void keepCurrentOrderAtHead();
+    void deleteOrderFile(const OrdiniLocal::OrdineLocal &ordine);
+
+    QList<OrdiniLocal::OrdineLocal> queue;
+    bool running = false;
+    OrdineUploadThread *worker = nullptr;
+    qint64 orderBytesSent = 0;
+    qint64 fileBytesSent = 0;
+    qint64 orderBytesTotal = 0;
+    qint64 fileBytesTotal = 0;
+    QTimer *progressTimer = nullptr;
+
+    // Uuid and copy of the order the worker sends (empty when none).
+    QString m_currentUuid;
+    OrdiniLocal::OrdineLocal m_current;
+    bool m_stopping = false;         // the worker was asked to stop
+    bool m_startPending = false;     // startUpload asked for while the worker ends
+    AfterWorker m_afterWorker = AfterWorker::Nothing;
+    QList<OrdiniLocal::OrdineLocal> m_deleteAfterWorker; // files removed once the worker ended
+    QSet<QString> m_skippedThisRun; // skipped by a worker since the queue was last started
+};

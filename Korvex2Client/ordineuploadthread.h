@@ -1,0 +1,136 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include <QFileInfo>
+#include <QList>
+#include <QMutex>
+#include <QSet>
+#include <QString>
+#include <QThread>
+#include <QWaitCondition>
+
+#include "ordinilocal.h"
+
+class FtpCourier;
+class Ordine;
+class Utente;
+
+// Sends one local order: the upload worker. The queue creates one worker for the order at
+// its head, connects to its signals and starts its thread; a worker runs once.
+//
+// The worker object lives on the thread that made it (the GUI thread); run() and the row
+// uploads execute on the worker's own thread, on what the constructor copied: the order, the
+// service endpoint, the logged-in customer, the FTP buffer size, the JPEG quality, the colour
+// profile and the orders folder. Its signals reach the queue as queued calls, in the order
+// emitted.
+//
+// Every run ends with exactly one of orderTerminated, errorOccurred, filesNotFound and
+// uploadStopped, and no exception leaves it. requestStop() asks the run to end at its next
+// safe point (between rows, between upload attempts; an FTP transfer in progress is
+// aborted); a stop never falls between an answer of the laboratory and the order-file save
+// that records it.
+class OrdineUploadThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit OrdineUploadThread(OrdiniLocal::OrdineLocal &ordine, QObject *parent = nullptr);
+    ~OrdineUploadThread() override;
+    Q_DISABLE_COPY(OrdineUploadThread)
+
+    // Bytes of all the order's files as the file system reports them now (0 for a missing file).
+    qint64 calucaleTotalFilesSize();
+    // True when every row's file exists; otherwise emits filesNotFound and returns false.
+    bool checkFiles();
+
+    // Any thread; returns at once.
+    void requestStop();
+    bool stopRequested() const;
+
+    // The Uuid of the order this worker sends.
+    QString uuid() const;
+    // After orderTerminated: true when the order was sent by this run or had been sent
+    // before; false when it was skipped.
+    bool ordineInviato() const;
+
+signals:
+    void errorOccurred(QString errmessage);
+    void filesNotFound(QString orderUuid, QList<QFileInfo> files);
+    void orderTerminated();
+    // The run ended early because requestStop() asked it to.
+    void uploadStopped();
+    void fileTerminated(int current, int total);
+    void fileProgress(qint64 byteTransferred, qint64 totalBytes);
+    void globalFileProgress(qint64 byteTransferred, qint64 totalBytes);
+    void currentProcessingFileChanged(QFileInfo file);
+
+public slots:
+    // Fed by the FTP client: the size of the file being uploaded, then the bytes sent so far.
+    void onFtpFileProgress(qint64 fileSize, qint64 bytesTransferred);
+
+protected:
+    void run() override;
+
+private:
+    enum class RowKind { File, Stampa };
+    enum class Outcome { None, Sent, Skipped, Error, FilesMissing, Stopped };
+
+    void runOrder();
+    void uploadOrdineRigaFile(Ordine *ordine);
+    void uploadOrdineRigaStampa(Ordine *ordine);
+    void uploadRows(Ordine *ordine, RowKind kind);
+    void uploadFileWithRetry(std::string localPath, std::string remoteName);
+    void sendOrderRecord(Ordine *ordine);
+    QString renderStampa(const OrdiniLocal::OrdineRigaStampaLocal &riga,
+                         const OrdiniLocal::FormatoLocal &formato);
+
+    void createFtpCourier();
+    void dropFtpCourier();
+    QList<QFileInfo> missingFiles() const;
+    void throwIfStopRequested() const;
+    void pauseBeforeAttempt(int attempt);
+    void saveProgress();
+    void finish(Outcome outcome, const QString &message = QString(),
+                const QList<QFileInfo> &files = QList<QFileInfo>());
+
+    // The worker's own copy of the order and of the settings it works with.
+    OrdiniLocal::OrdineLocal ordineLocal;
+    const QString m_uuid;
+    const std::string m_endpoint;
+    const QString m_ordersFolder;
+    const int m_ftpBufferSize;
+    const int m_jpegQuality;
+    const QString m_iccProfilePath;
+    std::unique_ptr<Utente> m_utente; // null when nobody was logged in
+
+    // From the FTP settings record.
+    QString ftpUsername;
+    QString ftpPassword;
+    QString ftpHost;
+    quint16 ftpPort = 0;
+    QString ftpWorkingDir;
+    bool ftpUploadFlag = true;
+
+    // The FTP client of this run: made and replaced on the worker's thread, aborted from
+    // any thread, both under m_ftpMutex.
+    FtpCourier *ftpCourier = nullptr;
+    QMutex m_ftpMutex;
+
+    std::atomic<qint64> totalFilesSize{0};
+    std::atomic<qint64> sentFilesSize{0};
+
+    std::atomic<bool> m_stopRequested{false};
+    mutable QMutex m_pauseMutex;
+    QWaitCondition m_pauseCondition;
+
+    // What this run changed in its copy of the order: the only fields its saves write.
+    QSet<int> m_touchedFileRows;
+    QSet<int> m_touchedStampaRows;
+    bool m_orderRecorded = false;
+
+    std::atomic<bool> m_ordineInviato{false};
+    Outcome m_outcome = Outcome::None;
+};

@@ -1,0 +1,441 @@
+#include "mainwindow.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QListWidgetItem>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+
+#include "aboutdialog.h"
+#include "articolowidget.h"
+#include "korvexglobals.h"
+#include "localdatabase.h"
+#include "logindialog.h"
+#include "ordineupload.h"
+#include "paymentpage.h"
+#include "session.h"
+#include "ui_mainwindow.h"
+#include "utente.h"
+
+namespace {
+
+constexpr int heightWithoutStrip = 430;
+constexpr int heightWithStrip = 460;
+// The upload strip's bar shows per mille of the order's bytes.
+constexpr int progressRange = 1000;
+
+const char articoliStyle[] =
+    "#listWidgetArticoli::item {border:0px transparent;}"
+    "#listWidgetArticoli::item:hover {border:1px solid; border-color: rgb(98, 146, 255); "
+    "background-color: qlineargradient(spread:pad, x1:0.5, y1:1, x2:0.5, y2:0.011, stop:0 rgba(208, 208, 208, "
+    "255), stop:1 rgba(255, 255, 255, 255));}"
+    "#listWidgetArticoli::item:selected {border:1px solid; border-color: rgb(98, 146, 255); "
+    "background-color: qlineargradient(spread:pad, x1:0.5, y1:0, x2:0.5, y2:1, stop:0 rgba(208, 208, 208, 255), "
+    "stop:1 rgba(255, 255, 255, 255));}";
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::MainWindow>())
+{
+    ui->setupUi(this);
+
+    QString formats;
+    const QList<QByteArray> readable = QImageReader::supportedImageFormats();
+    for (const QByteArray &format : readable)
+        formats += QString::fromLatin1(format) + QStringLiteral(", ");
+    formats.chop(2);
+    qDebug().noquote() << QStringLiteral("QImageReader can read this formats: %1").arg(formats);
+
+    ui->listWidgetArticoli->setAttribute(Qt::WA_MacShowFocusRect, false);
+    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + QLatin1String(articoliStyle));
+    ui->toolButtonCreaDb->hide();
+    ui->toolButtonLogout->hide();
+
+    Session::releaseUtente();
+    queueWindowOpen = false;
+
+    try {
+        KorvexGlobals settings(nullptr);
+        settings.loadSettings();
+        settings.saveSettings();
+    } catch (const Korvex2Exception &e) {
+        QMessageBox::critical(this, tr("Impossibile avviare l'applicazione"),
+                              tr("Impossibile caricare i dati del servizio") +
+                                  QStringLiteral(" (%1).\r\n\r\n").arg(QString::fromStdString(e.message)) +
+                                  tr("Una nuova installazione potrebbe risolvere il problema, altrimenti "
+                                     "contattare il supporto tecnico"),
+                              QMessageBox::Ok);
+        m_startFailed = true;
+        return;
+    }
+
+    articoliIds << 1 << 2;
+    articoliTable = QStringLiteral("articoli");
+    configTable = QStringLiteral("config");
+    layoutTable = QStringLiteral("layout");
+    dbPath = KorvexGlobals::SqlDbHost;
+    bannerUrl = QString();
+
+    loadArticoli();
+
+    queueStarted = false;
+    hideUploadingWidget();
+    initOrdineUpload();
+
+    setCustomLayout();
+    QCoreApplication::processEvents();
+    QTimer::singleShot(1, this, &MainWindow::loginRequest);
+}
+
+MainWindow::~MainWindow() = default;
+
+bool MainWindow::startFailed() const
+{
+    return m_startFailed;
+}
+
+// ---------------------------------------------------------------------------------------
+// Articles and banner
+
+void MainWindow::loadArticoli()
+{
+    if (!QFileInfo::exists(dbPath))
+        return;
+    clearArticoli();
+    QList<LocalDatabase::Articolo> articoli;
+    QString error;
+    if (!LocalDatabase::articoli(dbPath, articoliTable, articoliIds, &articoli, &error)) {
+        QMessageBox::warning(this, tr("Errore"), error, QMessageBox::Ok);
+        return;
+    }
+    for (const LocalDatabase::Articolo &articolo : qAsConst(articoli)) {
+        auto *entry = new ArticoloWidget;
+        entry->setArticoloId(articolo.id);
+        entry->setArticoloImmagine(articolo.immagine);
+        entry->setArticoloTitolo(articolo.titolo);
+        entry->setArticoloDescrizione(articolo.descrizione);
+        auto *item = new QListWidgetItem(ui->listWidgetArticoli);
+        item->setSizeHint(entry->size());
+        ui->listWidgetArticoli->setItemWidget(item, entry);
+    }
+}
+
+void MainWindow::clearArticoli()
+{
+    while (ui->listWidgetArticoli->count() > 0) {
+        QListWidgetItem *item = ui->listWidgetArticoli->item(0);
+        QWidget *entry = ui->listWidgetArticoli->itemWidget(item);
+        ui->listWidgetArticoli->removeItemWidget(item);
+        delete entry;
+        delete ui->listWidgetArticoli->takeItem(0);
+    }
+    ui->listWidgetArticoli->clear();
+}
+
+void MainWindow::setCustomLayout()
+{
+    bannerUrl = QString();
+    ui->pushButtonBanner->setIcon(QIcon(QStringLiteral(":/Resource/main_window_banner.jpg")));
+    if (!QFileInfo::exists(dbPath))
+        return;
+    LocalDatabase::Banner banner;
+    if (!LocalDatabase::banner(dbPath, layoutTable, &banner))
+        return;
+    ui->pushButtonBanner->setIcon(QIcon(banner.immagine));
+    bannerUrl = banner.url;
+}
+
+void MainWindow::on_pushButtonBanner_clicked()
+{
+    if (!bannerUrl.isEmpty())
+        QDesktopServices::openUrl(QUrl(bannerUrl, QUrl::TolerantMode));
+}
+
+// ---------------------------------------------------------------------------------------
+// Window buttons
+
+void MainWindow::on_toolButtonEsci_clicked()
+{
+    close();
+}
+
+void MainWindow::on_toolButtonInfo_clicked()
+{
+    auto *about = new AboutDialog(this);
+    about->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    about->exec();
+    delete about;
+}
+
+void MainWindow::on_toolButtonCreaDb_clicked()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Salva Database"), QString(),
+                                                      tr("SQLite3 DB (*.s3db)"));
+    if (path.isEmpty())
+        return;
+    // The program's own database stays as it is: its connection is open.
+    const QString chosen = QFileInfo(path).absoluteFilePath();
+    const QStringList inUse = {QFileInfo(KorvexGlobals::SqlDbHost).absoluteFilePath(),
+                               QFileInfo(KorvexGlobals::db.databaseName()).absoluteFilePath()};
+    if (inUse.contains(chosen) ||
+        (QFileInfo::exists(chosen) &&
+         QFileInfo(chosen).canonicalFilePath() == QFileInfo(KorvexGlobals::SqlDbHost).canonicalFilePath())) {
+        QMessageBox::warning(this, tr("Errore"),
+                             tr("Il file scelto è il database in uso dal programma: scegliere un altro file."),
+                             QMessageBox::Ok);
+        return;
+    }
+
+    dbPath = chosen;
+    const QString error = LocalDatabase::create(chosen, configTable, articoliTable);
+    if (!error.isEmpty()) {
+        QMessageBox::warning(this, tr("Errore"), error, QMessageBox::Ok);
+        return;
+    }
+    loadArticoli();
+    try {
+        KorvexGlobals settings(nullptr);
+        settings.loadSettings();
+    } catch (const Korvex2Exception &) {
+    }
+    loginRequest();
+}
+
+// ---------------------------------------------------------------------------------------
+// Login and logout
+
+void MainWindow::loginRequest()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    auto *dialog = new LoginDialog(nullptr);
+    dialog->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+
+    if (!KorvexGlobals::WsUsername.isEmpty() && !KorvexGlobals::WsPassword.isEmpty()) {
+        try {
+            dialog->validateLogin(KorvexGlobals::WsUsername, KorvexGlobals::WsPassword);
+            Session::replaceUtente(dialog->getUtente());
+            delete dialog;
+            onLoginSucceded();
+            return;
+        } catch (const Korvex2Exception &e) {
+            qDebug() << "Login automatico non riuscito:" << QString::fromStdString(e.message);
+        }
+    }
+
+    hide();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    dialog->show();
+    connect(dialog, &QDialog::accepted, this, &MainWindow::onLoginSucceded);
+    connect(dialog, &QDialog::rejected, this, &MainWindow::onLoginCancelled);
+}
+
+void MainWindow::on_toolButtonLogin_clicked()
+{
+    loginRequest();
+}
+
+void MainWindow::onLoginSucceded()
+{
+    show();
+    raise();
+    if (!KorvexGlobals::utente) {
+        QMessageBox::warning(this, tr("Errore login"), tr("Login fallito in seguito ad un errore sconosciuto"),
+                             QMessageBox::Ok);
+        on_toolButtonLogout_clicked();
+        return;
+    }
+    ui->toolButtonLogin->hide();
+    ui->toolButtonLogout->show();
+    ui->toolButtonLogout->setText(QString::fromStdString(KorvexGlobals::utente->username));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    queue->loadQueue();
+    if (queue->queueSize() < 1)
+        hideUploadingWidget();
+    else
+        showUploadingWidget(false);
+    if (KorvexGlobals::UploadsAutoStart)
+        queue->startUpload();
+}
+
+void MainWindow::onLoginCancelled()
+{
+    if (isHidden())
+        show();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+}
+
+void MainWindow::on_toolButtonLogout_clicked()
+{
+    const auto answer = QMessageBox::question(this, tr("Disconnetti"),
+                                              tr("Sei sicuro di voler disconnettere l'utente corrente?"),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    // The queue ends while the customer is still set (the payment page may follow).
+    KorvexGlobals::ordineUpload->clearUploads();
+    KorvexGlobals::WsUsername.clear();
+    KorvexGlobals::WsPassword.clear();
+    Session::releaseUtente();
+    KorvexGlobals settings(nullptr);
+    settings.saveSettings();
+    ui->toolButtonLogout->hide();
+    ui->toolButtonLogout->setText(tr("Username"));
+    ui->toolButtonLogin->show();
+}
+
+// ---------------------------------------------------------------------------------------
+// Upload strip, upload errors and payment page
+
+void MainWindow::initOrdineUpload()
+{
+    if (!KorvexGlobals::ordineUpload)
+        KorvexGlobals::ordineUpload = new OrdineUpload(nullptr);
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    connect(queue, &OrdineUpload::startProcessingQueue, this, &MainWindow::onStartProcessingQueue);
+    connect(queue, &OrdineUpload::stopProcessingQueue, this, &MainWindow::on_toolButtonUploadsStop_clicked);
+    connect(queue, &OrdineUpload::finishedProcessingQueue, this, &MainWindow::finishProcessQueue);
+    connect(queue, &OrdineUpload::CurrentOrderGlobalFileProgress, this, &MainWindow::onUploadGlobalFileProgress);
+    connect(queue, &OrdineUpload::orderTerminated, this, &MainWindow::onUploadOrderTerminated);
+    connect(queue, &OrdineUpload::queueChanged, this, &MainWindow::onUploadOrderTerminated);
+    connect(queue, &OrdineUpload::errorOccurred, this, &MainWindow::onOrderUploadError);
+    connect(queue, &OrdineUpload::filesNotFound, this, &MainWindow::onFilesNotFound);
+}
+
+void MainWindow::hideUploadingWidget()
+{
+    ui->progressBarUploads->setRange(0, 0);
+    ui->progressBarUploads->setValue(0);
+    ui->ProgressLabelUploads->setText(tr("Invio ordine"));
+    ui->widgetUploading->hide();
+    ui->toolButtonUploadsStart->show();
+    ui->toolButtonUploadsStop->hide();
+    setMaximumHeight(heightWithoutStrip);
+    setMinimumHeight(heightWithoutStrip);
+    resize(width(), heightWithoutStrip);
+    ui->centralWidget->setMinimumHeight(heightWithoutStrip);
+    ui->centralWidget->setMaximumHeight(heightWithoutStrip);
+}
+
+void MainWindow::showUploadingWidget(bool marque)
+{
+    ui->centralWidget->setMinimumHeight(heightWithStrip);
+    ui->centralWidget->setMaximumHeight(heightWithStrip);
+    setMaximumHeight(heightWithStrip);
+    setMinimumHeight(heightWithStrip);
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    const bool processing = queue && queue->processingUploads();
+    ui->toolButtonUploadsStart->setVisible(!processing);
+    ui->toolButtonUploadsStop->setVisible(processing);
+    ui->progressBarUploads->setMinimum(0);
+    if (marque) {
+        ui->progressBarUploads->setMaximum(0);
+        ui->progressBarUploads->setValue(-1);
+    } else {
+        ui->progressBarUploads->setMaximum(100);
+        ui->progressBarUploads->setValue(0);
+    }
+    ui->ProgressLabelUploads->setText(tr("Invio ordine (%1 in coda) ").arg(queue ? queue->items().size() : 0));
+    ui->widgetUploading->show();
+}
+
+void MainWindow::onStartProcessingQueue()
+{
+    queueStarted = true;
+    showUploadingWidget(true);
+}
+
+void MainWindow::onUploadGlobalFileProgress(qint64 current, qint64 total)
+{
+    ui->progressBarUploads->setRange(0, progressRange);
+    if (total <= 0) {
+        ui->progressBarUploads->setValue(0);
+        return;
+    }
+    const double done = std::clamp(static_cast<double>(current) / static_cast<double>(total), 0.0, 1.0);
+    ui->progressBarUploads->setValue(static_cast<int>(done * progressRange));
+}
+
+void MainWindow::onUploadOrderTerminated(int total)
+{
+    ui->ProgressLabelUploads->setText(tr("Invio ordine (%1 in coda) ").arg(total));
+}
+
+void MainWindow::on_toolButtonUploadsStop_clicked()
+{
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    if (queue->processingUploads())
+        queue->terminateUpload();
+    ui->toolButtonUploadsStop->hide();
+    ui->toolButtonUploadsStart->show();
+    showUploadingWidget(false);
+}
+
+void MainWindow::on_toolButtonUploadsStart_clicked()
+{
+    if (!KorvexGlobals::utente)
+        return;
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    if (!queue->processingUploads())
+        queue->startUpload();
+    ui->toolButtonUploadsStop->show();
+    ui->toolButtonUploadsStart->hide();
+}
+
+void MainWindow::onOrderUploadError(const QString &message)
+{
+    if (queueWindowOpen)
+        return;
+    KorvexGlobals::ordineUpload->terminateUpload();
+    // The worker's message is plain text: a file name or a fault may hold "<" or "&".
+    QString text = tr("<h3>Si è verificato un errore in fase di invio degli ordini</h3>");
+    if (!message.isEmpty())
+        text += message.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    QMessageBox::critical(this, tr("Errore invio ordine"), text, QMessageBox::Ok);
+}
+
+void MainWindow::onFilesNotFound(const QString &uuid, const QList<QFileInfo> &files)
+{
+    Q_UNUSED(uuid)
+    Q_UNUSED(files)
+    if (queueWindowOpen)
+        return;
+    KorvexGlobals::ordineUpload->terminateUpload();
+    QMessageBox box(QMessageBox::Warning, tr("Errore invio ordine"),
+                    tr("<h3>Si è verificato un errore in fase di invio degli ordini</h3>") +
+                        tr("Uno o più file non sono stati trovati"),
+                    QMessageBox::NoButton, this);
+    QPushButton *details = box.addButton(tr("Finestra Dettagli"), QMessageBox::AcceptRole);
+    box.addButton(tr("Chiudi"), QMessageBox::RejectRole);
+    box.setDefaultButton(details);
+    box.setEscapeButton(static_cast<QAbstractButton *>(nullptr));
+    box.exec();
+    // Until the queue window exists, "Finestra Dettagli" closes the box like "Chiudi":
+    // restarting the queue with no window to take the report would bring this box back.
+}
+
+void MainWindow::finishProcessQueue()
+{
+    hideUploadingWidget();
+    if (queueStarted && KorvexGlobals::utente && KorvexGlobals::utente->pagamento == 2)
+        openPaymentPage();
+    queueStarted = false;
+}
+
+void MainWindow::openPaymentPage()
+{
+    const QUrl page = PaymentPage::lastOrderOfToday(*KorvexGlobals::utente, KorvexGlobals::WsEndpoint);
+    if (!page.isEmpty())
+        QDesktopServices::openUrl(page);
+}

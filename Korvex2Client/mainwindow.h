@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QFileInfo>
+#include <QList>
+#include <QMainWindow>
+
+#include <memory>
+
+class QListWidgetItem;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The program's home window: banner, articles, upload strip and the row of commands.
+// It owns the customer's login and logout and creates the one upload queue.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+    // After a catalogue update the settings window rebuilds banner and articles.
+    friend class Impostazioni;
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Rebuilds the list of articles from the database at dbPath.
+    void loadArticoli();
+    // The settings or the local database could not be loaded: the window has told the
+    // customer and the program ends with exit code -1.
+    bool startFailed() const;
+
+private slots:
+    void on_toolButtonEsci_clicked();
+    void on_toolButtonCreaDb_clicked();
+    void on_toolButtonInfo_clicked();
+    void onLoginSucceded();
+    void onLoginCancelled();
+    void loginRequest();
+    void on_toolButtonLogin_clicked();
+    void on_toolButtonLogout_clicked();
+    void onUploadGlobalFileProgress(qint64 current, qint64 total);
+    void onUploadOrderTerminated(int total);
+    void showUploadingWidget(bool marque = false);
+    void onStartProcessingQueue();
+    void hideUploadingWidget();
+    void finishProcessQueue();
+    void on_toolButtonUploadsStop_clicked();
+    void on_toolButtonUploadsStart_clicked();
+    void onOrderUploadError(const QString &message);
+    void onFilesNotFound(const QString &uuid, const QList<QFileInfo> &files);
+    void setCustomLayout();
+    void on_pushButtonBanner_clicked();
+
+private:
+    void clearArticoli();
+    void initOrdineUpload();
+    void openPaymentPage();
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    QList<int> articoliIds;
+    QString articoliTable;
+    QString configTable;
+    QString layoutTable;
+    QString dbPath;
+    QString bannerUrl;
+    bool queueWindowOpen = false;
+    bool queueStarted = false;
+    bool m_startFailed = false;
+};

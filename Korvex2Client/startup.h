@@ -1,0 +1,22 @@
+#pragma once
+
+class QApplication;
+class QStringList;
+
+// The steps of main() after the application object exists, kept here so that the tests
+// run them as the program does.
+namespace Startup {
+
+// Library paths, organisation, application name with the optional profile suffix (the
+// first argument after the program), version, data folder and colour profile.
+void configureApplication(QApplication &app, const QStringList &arguments);
+
+// Shows the main window and runs the event loop. Returns the loop's exit code, or -1 when
+// the settings or the local database could not be loaded. Before the main window goes, an
+// order being sent is stopped (it resumes at the next start) and the upload queue deleted.
+int runMainWindow(QApplication &app);
+
+// Stops the upload queue, waits for its worker thread and deletes the queue.
+void shutdownUploadQueue();
+
+} // namespace Startup

@@ -3,11 +3,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QSqlDatabase>
 
 #include "korvexglobals.h"
+#include "ordinilocal.h"
 #include "utente.h"
 
 GuiFixture::GuiFixture()
@@ -57,6 +60,7 @@ void GuiFixture::reset()
     KorvexGlobals::WsPassword.clear();
     KorvexGlobals::WsEndpoint.clear();
     KorvexGlobals::ServiceDataDbVersion = 0;
+    KorvexGlobals::UploadsAutoStart = false;
     if (KorvexGlobals::db.isValid()) {
         const QString name = KorvexGlobals::db.connectionName();
         KorvexGlobals::db.close();
@@ -73,4 +77,61 @@ QLineEdit *GuiFixture::edit(QWidget *window, const char *name)
     if (!field)
         qFatal("no line edit %s", name);
     return field;
+}
+
+void GuiFixture::storeSettings(const QString &endpoint, const QString &username, const QString &password,
+                               bool uploadsAutoStart, int dataVersion)
+{
+    KorvexGlobals settings;
+    settings.loadSettings();
+    KorvexGlobals::WsEndpoint = endpoint;
+    KorvexGlobals::ServiceDataDbVersion = dataVersion;
+    KorvexGlobals::WsUsername = username;
+    KorvexGlobals::WsPassword = password;
+    KorvexGlobals::UploadsAutoStart = uploadsAutoStart;
+    settings.saveSettings();
+}
+
+QString GuiFixture::storedSetting(const QString &key) const
+{
+    return QSettings(settingsFile(), QSettings::IniFormat).value(key).toString();
+}
+
+QString GuiFixture::bytesFile(const QString &name, qint64 size) const
+{
+    const QString path = m_home.path() + QStringLiteral("/files/") + name;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    QByteArray chunk(1 << 16, Qt::Uninitialized);
+    QRandomGenerator random(42);
+    for (qint64 written = 0; written < size;) {
+        random.fillRange(reinterpret_cast<quint32 *>(chunk.data()), chunk.size() / 4);
+        const qint64 n = qMin<qint64>(chunk.size(), size - written);
+        file.write(chunk.constData(), n);
+        written += n;
+    }
+    return path;
+}
+
+QString GuiFixture::queueFileOrder(const QStringList &paths)
+{
+    OrdiniLocal store;
+    OrdiniLocal::OrdineLocal ordine;
+    store.initOrdineLocal(ordine);
+    ordine.Attivo = true;
+    ordine.Note = QStringLiteral("Ordine di prova");
+    for (const QString &path : paths) {
+        OrdiniLocal::OrdineRigaFileLocal riga;
+        riga.Codice = QStringLiteral("artfile");
+        riga.Descrizione = QFileInfo(path).fileName();
+        riga.TipoRiga = 1;
+        riga.FilePath = path;
+        riga.FileSize = QFileInfo(path).size();
+        ordine.righeFile.append(riga);
+    }
+    if (!store.SaveXML(ordine))
+        qFatal("cannot write the order file");
+    return ordine.Uuid;
 }

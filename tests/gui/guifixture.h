@@ -24,6 +24,18 @@ public:
     // The settings store of the program, as a file.
     QString settingsFile() const;
 
+    // The settings store and the local database as a previous run left them; the first call
+    // brings the seed database into the data folder, as a first start does.
+    void storeSettings(const QString &endpoint, const QString &username = QString(),
+                       const QString &password = QString(), bool uploadsAutoStart = false,
+                       int dataVersion = 7);
+    QString storedSetting(const QString &key) const;
+
+    // A file of `size` bytes in the home folder.
+    QString bytesFile(const QString &name, qint64 size) const;
+    // An active order of file rows, written to the orders folder; returns its Uuid.
+    static QString queueFileOrder(const QStringList &paths);
+
     // Forgets what a test left in the program's statics and its data folder: logged-in
     // customer, remembered credentials, open database, settings store.
     void reset();

@@ -69,9 +69,11 @@ private slots:
     void linksOpenSignupAndReset();
 
 private:
-    // Settings store and local database as a previous run left them.
-    void storeSettings(const QString &endpoint, int dataVersion, const QString &user, const QString &password);
-    QString storedSetting(const QString &key) const;
+    void storeSettings(const QString &endpoint, int dataVersion, const QString &user, const QString &password)
+    {
+        fixture->storeSettings(endpoint, user, password, false, dataVersion);
+    }
+    QString storedSetting(const QString &key) const { return fixture->storedSetting(key); }
     void pressLogin(LoginDialog &dialog, const QString &user, const QString &password, const QString &server,
                     bool remember = false);
 
@@ -96,23 +98,6 @@ void TestLoginDialog::init()
 void TestLoginDialog::cleanup()
 {
     fixture->reset();
-}
-
-void TestLoginDialog::storeSettings(const QString &endpoint, int dataVersion, const QString &user,
-                                    const QString &password)
-{
-    KorvexGlobals settings;
-    settings.loadSettings(); // first start: the seed database comes into the data folder
-    KorvexGlobals::WsEndpoint = endpoint;
-    KorvexGlobals::ServiceDataDbVersion = dataVersion;
-    KorvexGlobals::WsUsername = user;
-    KorvexGlobals::WsPassword = password;
-    settings.saveSettings();
-}
-
-QString TestLoginDialog::storedSetting(const QString &key) const
-{
-    return QSettings(fixture->settingsFile(), QSettings::IniFormat).value(key).toString();
 }
 
 void TestLoginDialog::pressLogin(LoginDialog &dialog, const QString &user, const QString &password,

@@ -102,8 +102,6 @@ QList<QWidget *> ModalAnswerer::candidates() const
 
 void ModalAnswerer::poll()
 {
-    if (m_handling)
-        return; // an action of ours runs its own event loop
     m_seen.removeAll(QPointer<QWidget>());
     const QList<QWidget *> boxes = candidates();
     for (QWidget *box : boxes) {
@@ -123,28 +121,37 @@ void ModalAnswerer::poll()
 void ModalAnswerer::handle(QWidget *box)
 {
     Box b = describe(box);
-    m_handling = true;
+    QPointer<QWidget> target(box);
+    // Answers run from the event loop, not from this timer's slot: an answer that opens a
+    // box of its own (exec()) must find this timer free to answer that one too.
+    auto later = [this](std::function<void()> answer) { QTimer::singleShot(0, this, std::move(answer)); };
+    auto reject = [target] {
+        if (auto *dialog = qobject_cast<QDialog *>(target.data()))
+            dialog->reject();
+        else if (target)
+            target->close();
+    };
+
     if (m_answers.isEmpty()) {
         ++m_unexpected;
         b.answer = QStringLiteral("(rejected)");
         m_boxes.append(b);
-        if (auto *dialog = qobject_cast<QDialog *>(box))
-            dialog->reject();
-        else
-            box->close();
-        m_handling = false;
+        later(reject);
         return;
     }
 
     const Answer a = m_answers.takeFirst();
-    QAbstractButton *button = nullptr;
     if (a.action) {
         b.answer = QStringLiteral("(action)");
         m_boxes.append(b);
-        a.action(box);
-        m_handling = false;
+        const Action action = a.action;
+        later([target, action] {
+            if (target)
+                action(target);
+        });
         return;
     }
+    QAbstractButton *button = nullptr;
     auto *message = qobject_cast<QMessageBox *>(box);
     if (message && a.standard != QMessageBox::NoButton)
         button = message->button(a.standard);
@@ -158,18 +165,19 @@ void ModalAnswerer::handle(QWidget *box)
         }
     }
     if (!button) {
-        // The scripted answer does not fit this box: reject it so the test goes on and fails
-        // on what it checks.
+        // The scripted answer does not fit this box: reject it so that the test goes on and
+        // fails on what it checks.
         ++m_unexpected;
         b.answer = QStringLiteral("(rejected)");
         m_boxes.append(b);
-        if (auto *dialog = qobject_cast<QDialog *>(box))
-            dialog->reject();
-        m_handling = false;
+        later(reject);
         return;
     }
     b.answer = plain(button->text());
     m_boxes.append(b);
-    m_handling = false;
-    button->click();
+    QPointer<QAbstractButton> pressed(button);
+    later([pressed] {
+        if (pressed)
+            pressed->click();
+    });
 }

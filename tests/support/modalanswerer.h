@@ -82,5 +82,4 @@ private:
     QList<QPointer<QWidget>> m_seen;
     QStringList m_watched;
     int m_unexpected = 0;
-    bool m_handling = false;
 };

@@ -1,0 +1,591 @@
+// The main window: its look at start, articles and banner, the local database command,
+// login and logout, the upload strip and its boxes, the payment page after a sent queue.
+
+#include <QApplication>
+#include <QBuffer>
+#include <QLineEdit>
+#include <QSettings>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+#include "articolowidget.h"
+#include "guifixture.h"
+#include "korvexglobals.h"
+#include "labsimulator.h"
+#include "logindialog.h"
+#include "mainwindow.h"
+#include "modalanswerer.h"
+#include "ordineupload.h"
+#include "paymentpage.h"
+#include "startup.h"
+#include "utente.h"
+
+// Takes the URLs that the program hands to the desktop.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+namespace {
+
+constexpr qint64 GiB = qint64(1) << 30;
+
+QToolButton *button(QWidget *window, const char *name)
+{
+    return window->findChild<QToolButton *>(QString::fromLatin1(name));
+}
+
+QList<int> articleIds(QWidget *window)
+{
+    auto *list = window->findChild<QListWidget *>("listWidgetArticoli");
+    QList<int> ids;
+    for (int i = 0; i < list->count(); ++i)
+        ids.append(static_cast<ArticoloWidget *>(list->itemWidget(list->item(i)))->id());
+    return ids;
+}
+
+// Types the file name into the file dialog and accepts it, as the customer would.
+void chooseFile(QFileDialog *dialog, const QString &path)
+{
+    dialog->findChild<QLineEdit *>("fileNameEdit")->setText(path);
+    static_cast<QDialog *>(dialog)->accept();
+}
+
+// A local database of the main window's own tables, as a catalogue file may hold them.
+void writeDatabase(const QString &path, const QList<QStringList> &articles, const QStringList &banners)
+{
+    QFile::remove(path);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fixture");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("CREATE TABLE config (chiave TEXT, valore TEXT)"));
+        QVERIFY(q.exec("INSERT INTO config VALUES ('wsendpoint', 'http://127.0.0.1:9/'), ('dbVersion', '3')"));
+        QVERIFY(q.exec("CREATE TABLE articoli (id INT, immagine BLOB, titolo TEXT, descrizione TEXT, "
+                       "abilitato BOOLEAN, posizione INT)"));
+        for (const QStringList &a : articles) { // id, abilitato, posizione
+            q.prepare("INSERT INTO articoli VALUES (?, ?, ?, 'descrizione', ?, ?)");
+            q.addBindValue(a.at(0).toInt());
+            q.addBindValue(QByteArray("not an image"), QSql::In | QSql::Binary);
+            q.addBindValue(QStringLiteral("Articolo ") + a.at(0));
+            q.addBindValue(a.at(1).toInt());
+            q.addBindValue(a.at(2).toInt());
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+        QVERIFY(q.exec("CREATE TABLE layout (component TEXT, image BLOB, string TEXT)"));
+        for (const QString &url : banners) {
+            q.prepare("INSERT INTO layout VALUES ('banner', ?, ?)");
+            QPixmap image(64, 8);
+            image.fill(Qt::darkBlue);
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            q.addBindValue(bytes, QSql::In | QSql::Binary);
+            q.addBindValue(url);
+            QVERIFY(q.exec());
+        }
+        QVERIFY(q.exec("INSERT INTO layout VALUES ('altro', NULL, 'http://127.0.0.1/altro')"));
+    }
+    QSqlDatabase::removeDatabase("fixture");
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startsHiddenBehindTheLoginDialog();
+    void articlesAndBanner();
+    void createsALocalDatabase();
+    void refusesTheProgramsOwnDatabase();
+    void silentLoginWithRememberedCredentials();
+    void rememberedUserWithoutPasswordAsksForLogin();
+    void loginThroughTheDialog();
+    void logoutAsksAndForgets();
+    void uploadStripFollowsTheQueue();
+    void uploadErrorShowsTheMessageAsText_data();
+    void uploadErrorShowsTheMessageAsText();
+    void missingFilesBox();
+    void paymentPageAfterTheQueueWasSent_data();
+    void paymentPageAfterTheQueueWasSent();
+    void paymentPageUrlIsEncoded();
+    void logoutWhileSendingStopsTheWorker();
+
+private:
+    // Builds the main window; its login request then runs. answer handles the login dialog
+    // when one shows (null: none may show).
+    MainWindow *open(const std::function<void(LoginDialog *)> &answer = nullptr);
+    void waitForLogin();
+    void closeWindow();
+
+    std::unique_ptr<GuiFixture> fixture;
+    std::unique_ptr<LabSimulator> sim;
+    std::unique_ptr<ModalAnswerer> answerer;
+    std::unique_ptr<UrlCatcher> urls;
+    MainWindow *window = nullptr;
+};
+
+void TestMainWindow::initTestCase()
+{
+    Q_INIT_RESOURCE(application);
+    fixture = std::make_unique<GuiFixture>();
+    sim = std::make_unique<LabSimulator>();
+    QVERIFY2(sim->start(), qPrintable(sim->errorString()));
+    urls = std::make_unique<UrlCatcher>();
+    QDesktopServices::setUrlHandler("http", urls.get(), "open");
+}
+
+void TestMainWindow::init()
+{
+    fixture->reset();
+    QVERIFY(sim->resetKnobs());
+    fixture->storeSettings(sim->baseUrl());
+    urls->urls.clear();
+    answerer = std::make_unique<ModalAnswerer>();
+    answerer->watchDialogs("LoginDialog");
+}
+
+void TestMainWindow::cleanup()
+{
+    closeWindow();
+    answerer.reset();
+    fixture->reset();
+}
+
+void TestMainWindow::closeWindow()
+{
+    if (!window)
+        return;
+    window->close();
+    Startup::shutdownUploadQueue();
+    delete window;
+    window = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<LoginDialog *>(w))
+            delete w;
+    }
+}
+
+MainWindow *TestMainWindow::open(const std::function<void(LoginDialog *)> &answer)
+{
+    if (answer)
+        answerer->answerWith([answer](QWidget *box) { answer(static_cast<LoginDialog *>(box)); });
+    window = new MainWindow;
+    window->show();
+    waitForLogin();
+    return window;
+}
+
+void TestMainWindow::waitForLogin()
+{
+    // The login request runs 1 ms after construction: a silent login or the dialog.
+    QTest::qWait(50);
+    QTRY_VERIFY(window->isVisible() && answerer->pending() == 0);
+}
+
+void TestMainWindow::startsHiddenBehindTheLoginDialog()
+{
+    bool mainHidden = false;
+    open([&](LoginDialog *dialog) {
+        mainHidden = window->isHidden();
+        dialog->reject();
+    });
+    QCOMPARE(answerer->count(), 1);
+    QVERIFY(mainHidden);
+    QVERIFY(window->isVisible());
+    QVERIFY(!KorvexGlobals::utente);
+
+    QCOMPARE(window->windowTitle(), QStringLiteral("Korvex2"));
+    QVERIFY(button(window, "toolButtonLogin")->isVisible());
+    QVERIFY(button(window, "toolButtonLogout")->isHidden());
+    QCOMPARE(button(window, "toolButtonLogout")->text(), QStringLiteral("Username"));
+    QVERIFY(button(window, "toolButtonCreaDb")->isHidden());
+    QVERIFY(window->findChild<QWidget *>("widgetUploading")->isHidden());
+    QCOMPARE(window->height(), 430);
+    QCOMPARE(window->width(), 640);
+    QVERIFY(window->findChild<QPushButton *>("pushButtonBanner")->text().isEmpty());
+    // The seed catalogue's two articles, photo prints first.
+    QCOMPARE(articleIds(window), (QList<int>{1, 2}));
+    // Nobody logged in: the start button does nothing.
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(!KorvexGlobals::ordineUpload->processingUploads());
+}
+
+void TestMainWindow::articlesAndBanner()
+{
+    const QString path = fixture->home() + QStringLiteral("/catalogo.s3db");
+    writeDatabase(path, {{"3", "1", "0"}, {"1", "1", "2"}, {"2", "1", "1"}},
+                  {QStringLiteral("http://127.0.0.1/primo"), QStringLiteral("http://127.0.0.1/secondo")});
+    {
+        QSettings settings(fixture->settingsFile(), QSettings::IniFormat);
+        settings.setValue("SqlDbHost", path);
+    }
+    KorvexGlobals::db.close();
+    open([](LoginDialog *dialog) { dialog->reject(); });
+
+    // Only ids 1 and 2, by position; id 3 is never shown.
+    QCOMPARE(articleIds(window), (QList<int>{2, 1}));
+    window->loadArticoli();
+    QCOMPARE(articleIds(window), (QList<int>{2, 1}));
+    // The banner opens the last banner row's link.
+    QTest::mouseClick(window->findChild<QPushButton *>("pushButtonBanner"), Qt::LeftButton);
+    QCOMPARE(urls->urls, QList<QUrl>{QUrl("http://127.0.0.1/secondo")});
+
+    // A missing database file leaves the list as it was.
+    QFile::remove(path);
+    window->loadArticoli();
+    QCOMPARE(articleIds(window), (QList<int>{2, 1}));
+    closeWindow();
+
+    // A disabled article is not listed; without a banner row the banner opens nothing.
+    writeDatabase(path, {{"1", "1", "1"}, {"2", "0", "2"}}, {});
+    urls->urls.clear();
+    answerer = std::make_unique<ModalAnswerer>();
+    answerer->watchDialogs("LoginDialog");
+    open([](LoginDialog *dialog) { dialog->reject(); });
+    QCOMPARE(articleIds(window), QList<int>{1});
+    QTest::mouseClick(window->findChild<QPushButton *>("pushButtonBanner"), Qt::LeftButton);
+    QVERIFY(urls->urls.isEmpty());
+}
+
+void TestMainWindow::createsALocalDatabase()
+{
+    open([](LoginDialog *dialog) { dialog->reject(); });
+    // A file of that name goes; the catalogue's own default connection is left alone.
+    const QString path = fixture->home() + QStringLiteral("/nuovo.s3db");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("vecchio contenuto");
+    old.close();
+    const QString other = fixture->home() + QStringLiteral("/altro.s3db");
+    QSqlDatabase defaultDb = QSqlDatabase::addDatabase("QSQLITE");
+    defaultDb.setDatabaseName(other);
+    QVERIFY(defaultDb.open());
+    const QString programDb = KorvexGlobals::db.databaseName();
+
+    answerer->answerWith([&](QWidget *box) {
+        auto *dialog = qobject_cast<QFileDialog *>(box);
+        QVERIFY(dialog);
+        chooseFile(dialog, path);
+    });
+    answerer->answer(QMessageBox::Yes); // replace the existing file
+    answerer->answerWith([](QWidget *box) { static_cast<QDialog *>(box)->reject(); }); // the login asked again
+    QVERIFY(QMetaObject::invokeMethod(window, "on_toolButtonCreaDb_clicked"));
+    QTRY_COMPARE(answerer->count(), 4);
+    QCOMPARE(answerer->boxes().at(1).title, QStringLiteral("Salva Database"));
+    QCOMPARE(answerer->boxes().at(3).className, QStringLiteral("LoginDialog"));
+    QCOMPARE(answerer->unexpected(), 0);
+
+    QVERIFY(defaultDb.isOpen());
+    QCOMPARE(QSqlDatabase::database().databaseName(), other);
+    QVERIFY(KorvexGlobals::db.isOpen());
+    QCOMPARE(KorvexGlobals::db.databaseName(), programDb);
+    defaultDb.close();
+    defaultDb = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QStringList tables = db.tables();
+        tables.sort();
+        QCOMPARE(tables, (QStringList{"articoli", "config"}));
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT chiave, valore FROM config ORDER BY chiave"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("dbVersion"));
+        QCOMPARE(q.value(1).toString(), QStringLiteral("1"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("wsendpoint"));
+        QVERIFY(q.value(1).toString().startsWith("http://"));
+        QVERIFY(q.value(1).toString().endsWith("/korvex2ws/"));
+        QVERIFY(!q.next());
+        QVERIFY(q.exec("SELECT id, immagine, titolo, abilitato, posizione FROM articoli ORDER BY id"));
+        for (int id : {1, 2}) {
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), id);
+            QVERIFY(q.value(1).toByteArray().startsWith("\x89PNG"));
+            QCOMPARE(q.value(2).toString(), id == 1 ? QStringLiteral("Stampa fotografica") : QStringLiteral("Invio File"));
+            QCOMPARE(q.value(3).toString(), QStringLiteral("1"));
+        }
+        QVERIFY(!q.next());
+    }
+    QSqlDatabase::removeDatabase("check");
+    // The window lists the new file's articles.
+    QCOMPARE(articleIds(window), (QList<int>{1, 2}));
+}
+
+void TestMainWindow::refusesTheProgramsOwnDatabase()
+{
+    open([](LoginDialog *dialog) { dialog->reject(); });
+    const QString own = KorvexGlobals::SqlDbHost;
+    const qint64 size = QFileInfo(own).size();
+    answerer->answerWith([&](QWidget *box) {
+        auto *dialog = qobject_cast<QFileDialog *>(box);
+        chooseFile(dialog, own);
+    });
+    answerer->answer(QMessageBox::Yes); // replace the existing file
+    answerer->answer(QMessageBox::Ok);
+    QVERIFY(QMetaObject::invokeMethod(window, "on_toolButtonCreaDb_clicked"));
+    QTRY_COMPARE(answerer->count(), 4);
+    QCOMPARE(answerer->unexpected(), 0);
+    QCOMPARE(answerer->last().title, QStringLiteral("Errore"));
+    QCOMPARE(QFileInfo(own).size(), size);
+    QVERIFY(KorvexGlobals::db.isOpen());
+    QCOMPARE(articleIds(window), (QList<int>{1, 2}));
+}
+
+void TestMainWindow::silentLoginWithRememberedCredentials()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    open();
+    QCOMPARE(answerer->count(), 0);
+    QVERIFY(KorvexGlobals::utente);
+    QVERIFY(button(window, "toolButtonLogin")->isHidden());
+    QVERIFY(button(window, "toolButtonLogout")->isVisible());
+    QCOMPARE(button(window, "toolButtonLogout")->text(), QStringLiteral("demo"));
+    QVERIFY(window->findChild<QWidget *>("widgetUploading")->isHidden());
+}
+
+void TestMainWindow::rememberedUserWithoutPasswordAsksForLogin()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", QString());
+    open([](LoginDialog *dialog) { dialog->reject(); });
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(answerer->last().className, QStringLiteral("LoginDialog"));
+    QVERIFY(!KorvexGlobals::utente);
+}
+
+void TestMainWindow::loginThroughTheDialog()
+{
+    open([](LoginDialog *dialog) {
+        GuiFixture::edit(dialog, "lineEditUsername")->setText("demo");
+        GuiFixture::edit(dialog, "lineEditPassword")->setText("demo");
+        QTest::mouseClick(dialog->findChild<QPushButton *>("pushButtonLogin"), Qt::LeftButton);
+    });
+    QTRY_VERIFY(KorvexGlobals::utente);
+    QTRY_VERIFY(button(window, "toolButtonLogout")->isVisible());
+    QCOMPARE(button(window, "toolButtonLogout")->text(), QStringLiteral("demo"));
+    QVERIFY(button(window, "toolButtonLogin")->isHidden());
+}
+
+void TestMainWindow::logoutAsksAndForgets()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    open();
+    Utente *logged = KorvexGlobals::utente;
+    QVERIFY(logged);
+
+    answerer->answer(QMessageBox::No);
+    QTest::mouseClick(button(window, "toolButtonLogout"), Qt::LeftButton);
+    QCOMPARE(answerer->last().title, QStringLiteral("Disconnetti"));
+    QCOMPARE(answerer->last().defaultButton, QStringLiteral("&No").remove('&'));
+    QCOMPARE(KorvexGlobals::utente, logged);
+    QCOMPARE(fixture->storedSetting("WsUsername"), QStringLiteral("demo"));
+
+    answerer->answer(QMessageBox::Yes);
+    QTest::mouseClick(button(window, "toolButtonLogout"), Qt::LeftButton);
+    QVERIFY(!KorvexGlobals::utente);
+    QCOMPARE(fixture->storedSetting("WsUsername"), QString());
+    QCOMPARE(fixture->storedSetting("WsPassword"), QString());
+    QVERIFY(button(window, "toolButtonLogout")->isHidden());
+    QCOMPARE(button(window, "toolButtonLogout")->text(), QStringLiteral("Username"));
+    QVERIFY(button(window, "toolButtonLogin")->isVisible());
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::uploadStripFollowsTheQueue()
+{
+    open([](LoginDialog *dialog) { dialog->reject(); });
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    auto *strip = window->findChild<QWidget *>("widgetUploading");
+    auto *bar = window->findChild<QProgressBar *>("progressBarUploads");
+    auto *label = window->findChild<QLabel *>("ProgressLabelUploads");
+
+    emit queue->startProcessingQueue();
+    QVERIFY(strip->isVisible());
+    QCOMPARE(window->height(), 460);
+    QCOMPARE(bar->maximum(), 0); // busy
+    emit queue->queueChanged(3);
+    QCOMPARE(label->text(), QStringLiteral("Invio ordine (3 in coda) "));
+
+    // Byte counts above 2 GiB scale to the bar's range.
+    emit queue->CurrentOrderGlobalFileProgress(3 * GiB, 6 * GiB);
+    QCOMPARE(bar->value() - bar->minimum(), (bar->maximum() - bar->minimum()) / 2);
+    QCOMPARE(bar->text(), QStringLiteral("50%"));
+    emit queue->CurrentOrderGlobalFileProgress(7 * GiB, 6 * GiB);
+    QCOMPARE(bar->text(), QStringLiteral("100%"));
+    emit queue->CurrentOrderGlobalFileProgress(5 * GiB - 1, 5 * GiB);
+    QCOMPARE(bar->text(), QStringLiteral("99%"));
+
+    emit queue->orderTerminated(2);
+    QCOMPARE(label->text(), QStringLiteral("Invio ordine (2 in coda) "));
+
+    // The stop button while idle changes only the buttons and the strip.
+    QTest::mouseClick(button(window, "toolButtonUploadsStop"), Qt::LeftButton);
+    QVERIFY(strip->isVisible());
+    QCOMPARE(bar->maximum(), 100);
+    QVERIFY(button(window, "toolButtonUploadsStart")->isVisible());
+    QVERIFY(button(window, "toolButtonUploadsStop")->isHidden());
+
+    emit queue->finishedProcessingQueue();
+    QVERIFY(strip->isHidden());
+    QCOMPARE(window->height(), 430);
+    QCOMPARE(label->text(), QStringLiteral("Invio ordine"));
+    // No run was started by a logged-in customer: no payment page.
+    QVERIFY(urls->urls.isEmpty());
+}
+
+void TestMainWindow::uploadErrorShowsTheMessageAsText_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("file name and fault") << QStringLiteral("Impossibile inviare <foto&1>.jpg\nFault: a < b")
+                                         << QStringLiteral("Impossibile inviare &lt;foto&amp;1&gt;.jpg<br>Fault: a &lt; b");
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestMainWindow::uploadErrorShowsTheMessageAsText()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    open([](LoginDialog *dialog) { dialog->reject(); });
+    QSignalSpy stopped(KorvexGlobals::ordineUpload, &OrdineUpload::stopProcessingQueue);
+    answerer->answer(QMessageBox::Ok);
+    emit KorvexGlobals::ordineUpload->errorOccurred(message);
+    QCOMPARE(answerer->count(), 2);
+    QCOMPARE(answerer->last().title, QStringLiteral("Errore invio ordine"));
+    QCOMPARE(answerer->last().icon, QMessageBox::Critical);
+    QCOMPARE(answerer->last().text,
+             QString::fromUtf8("<h3>Si è verificato un errore in fase di invio degli ordini</h3>") + shown);
+    QCOMPARE(stopped.count(), 1);
+}
+
+void TestMainWindow::missingFilesBox()
+{
+    open([](LoginDialog *dialog) { dialog->reject(); });
+    answerer->answer(QStringLiteral("Finestra Dettagli"));
+    emit KorvexGlobals::ordineUpload->filesNotFound(QStringLiteral("{uuid}"), {QFileInfo("/nessuno.jpg")});
+    QCOMPARE(answerer->count(), 2);
+    const ModalAnswerer::Box box = answerer->last();
+    QCOMPARE(box.title, QStringLiteral("Errore invio ordine"));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.text, QString::fromUtf8("<h3>Si è verificato un errore in fase di invio degli ordini</h3>"
+                                         "Uno o più file non sono stati trovati"));
+    QCOMPARE(box.buttons, (QStringList{"Finestra Dettagli", "Chiudi"}));
+    QCOMPARE(box.defaultButton, QStringLiteral("Finestra Dettagli"));
+    QVERIFY(!box.hasEscapeButton);
+    // Nothing follows the box: no queue window yet, and the queue stays stopped.
+    QTest::qWait(100);
+    QCOMPARE(answerer->count(), 2);
+    QVERIFY(!KorvexGlobals::ordineUpload->processingUploads());
+}
+
+void TestMainWindow::paymentPageAfterTheQueueWasSent_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("knob"); // fault of the header query
+    QTest::addColumn<bool>("page");
+    QTest::newRow("pays online") << "paga" << QString() << true;
+    QTest::newRow("pays on delivery") << "demo" << QString() << false;
+    QTest::newRow("header query fails") << "paga" << "fault" << false;
+}
+
+void TestMainWindow::paymentPageAfterTheQueueWasSent()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, knob);
+    QFETCH(bool, page);
+    fixture->storeSettings(sim->baseUrl(), user, user);
+    // An order of the day that awaits payment from an earlier run: the page names the last.
+    GuiFixture::queueFileOrder({fixture->bytesFile("primo.pdf", 20000)});
+    open();
+    QVERIFY(KorvexGlobals::utente);
+    QSignalSpy finished(KorvexGlobals::ordineUpload, &OrdineUpload::finishedProcessingQueue);
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(finished.wait(30000));
+    GuiFixture::queueFileOrder({fixture->bytesFile("secondo.pdf", 30000), fixture->bytesFile("terzo.pdf", 1000)});
+    urls->urls.clear();
+    if (!knob.isEmpty())
+        QVERIFY(sim->injectFault("listaOrdiniIntestazione", "Servizio non disponibile"));
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(finished.wait(30000));
+
+    QVERIFY(window->findChild<QWidget *>("widgetUploading")->isHidden());
+    const QJsonArray orders = sim->status().value("data").toObject().value("orders").toArray();
+    QVERIFY(orders.size() >= 2);
+    if (!page) {
+        QVERIFY(urls->urls.isEmpty());
+    } else {
+        const QJsonObject last = orders.last().toObject();
+        QCOMPARE(last.value("stato").toInt(), 8);
+        QCOMPARE(urls->urls, QList<QUrl>{QUrl(sim->baseUrl() + "paypal.php?id=" + last.value("id").toString())});
+    }
+    // The end of the queue without a new start (logout) opens no page again.
+    urls->urls.clear();
+    answerer->answer(QMessageBox::Yes);
+    QTest::mouseClick(button(window, "toolButtonLogout"), Qt::LeftButton);
+    QVERIFY(urls->urls.isEmpty());
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::paymentPageUrlIsEncoded()
+{
+    QCOMPARE(PaymentPage::forOrder("http://127.0.0.1:8080/", QString::fromUtf8("O 1&x=2/è#")).toString(QUrl::FullyEncoded),
+             QStringLiteral("http://127.0.0.1:8080/paypal.php?id=O%201%26x%3D2%2F%C3%A8%23"));
+}
+
+void TestMainWindow::logoutWhileSendingStopsTheWorker()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    const QString uuid = GuiFixture::queueFileOrder({fixture->bytesFile("grande.bin", 200000)});
+    // The worker is inside a service call when the customer logs out.
+    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
+    const int orders = sim->counts().orders;
+    open();
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(queue->processingUploads());
+    QTest::qWait(300);
+
+    answerer->answer(QMessageBox::Yes);
+    QTest::mouseClick(button(window, "toolButtonLogout"), Qt::LeftButton);
+    // The worker's thread has ended before the customer went.
+    QVERIFY(!queue->processingUploads());
+    QVERIFY(!KorvexGlobals::utente);
+    QCOMPARE(queue->queueSize(), 0);
+    QCOMPARE(fixture->storedSetting("WsUsername"), QString());
+    // The order stays for the next login, not sent.
+    QVERIFY(QFile::exists(KorvexGlobals::ordersQueuePath() + "/" + uuid + ".kv2"));
+    QCOMPARE(sim->counts().orders, orders);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -10,6 +10,10 @@
 #include <memory>
 
 #include "aboutdialog.h"
+#include "guifixture.h"
+#include "logindialog.h"
+#include "mainwindow.h"
+#include "startup.h"
 #include "articolowidget.h"
 #include "messagecatcher.h"
 #include "modalanswerer.h"
@@ -28,12 +32,16 @@ private slots:
     void articoloWidgetShowsWhatItIsGiven();
     void aboutDialogShowsRunningVersion();
     void aboutDialogOpensToolkitBox();
+
+private:
+    std::unique_ptr<GuiFixture> fixture;
 };
 
 void TestForms::initTestCase()
 {
     Q_INIT_RESOURCE(application);
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.13"));
+    fixture = std::make_unique<GuiFixture>();
+    fixture->storeSettings(QStringLiteral("http://127.0.0.1:9/"));
 }
 
 using Factory = std::function<QWidget *()>;
@@ -46,6 +54,8 @@ void TestForms::connectsEverySlotByName_data()
     QTest::newRow("AboutDialog") << Factory([] { return new AboutDialog; });
     QTest::newRow("ResetPasswordDialog") << Factory([] { return new ResetPasswordDialog; });
     QTest::newRow("SignupDialog") << Factory([] { return new SignupDialog; });
+    QTest::newRow("LoginDialog") << Factory([] { return new LoginDialog; });
+    QTest::newRow("MainWindow") << Factory([] { return new MainWindow; });
 }
 
 void TestForms::connectsEverySlotByName()
@@ -55,6 +65,8 @@ void TestForms::connectsEverySlotByName()
     std::unique_ptr<QWidget> window(make());
     QVERIFY(window);
     QCOMPARE(catcher.matching(QStringLiteral("connectSlotsByName")), QStringList());
+    window.reset();
+    Startup::shutdownUploadQueue();
 }
 
 void TestForms::articoloWidgetStartsEmpty()

@@ -477,13 +477,7 @@ QList<Picture> pictures()
         p.drawLine(QPointF(0, 200), QPointF(390, 200));
         photoPrint(p, QRectF(196, 40, 110, 86), -12);
         photoPrint(p, QRectF(250, 60, 110, 86), 9);
-        camera(p, QRectF(40, 50, 130, 100));
-        QFont title("DejaVu Sans");
-        title.setBold(true);
-        title.setPixelSize(26);
-        p.setFont(title);
-        p.setPen(Qt::white);
-        p.drawText(QRectF(0, 158, 390, 34), Qt::AlignCenter, "Korvex");
+        camera(p, QRectF(40, 60, 130, 100));
         return image;
     }};
     return list;

@@ -20,6 +20,7 @@ private slots:
     void loadImageKeepsExactPixels();
     void loadImageTurnsOrientedPhotoUpright();
     void loadImageWithoutProfileFile();
+    void harmlessDecoderWarningKeepsImage();
     void loadImageRefuses_data();
     void loadImageRefuses();
     void pixelsBetweenQtAndMagickUseFullRange();
@@ -95,6 +96,18 @@ void tst_ImageLoading::loadImageWithoutProfileFile()
     const QImage loaded = imageUtility::loadImage(path("landscape.png"));
     KorvexGlobals::iccColorProfileLocation = TestImages::srgbProfilePath();
     QCOMPARE(loaded.size(), QSize(400, 300));
+}
+
+void tst_ImageLoading::harmlessDecoderWarningKeepsImage()
+{
+    const QImage picture = TestImages::quadrants(QSize(400, 300));
+    const QString file = path("stray-bytes.jpg");
+    QVERIFY(TestImages::writeFile(file, TestImages::withExtraneousBytes(TestImages::jpegBytes(picture))));
+    const QImage loaded = imageUtility::loadImage(file);
+    QCOMPARE(loaded.size(), QSize(400, 300));
+    QVERIFY(TestImages::colourDistance(loaded.pixel(300, 225), TestImages::quadrantColour(2).rgb()) <= 8);
+    QCOMPARE(imageUtility::getImageSize(file), QSize(400, 300));
+    QVERIFY(imageUtility::isValidImage(file));
 }
 
 void tst_ImageLoading::loadImageRefuses_data()

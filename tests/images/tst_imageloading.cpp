@@ -156,7 +156,8 @@ void tst_ImageLoading::pixelsBetweenQtAndMagickUseFullRange()
     translucent.setPixel(0, 0, qRgba(10, 20, 30, 100));
     std::unique_ptr<Magick::Image> withAlpha(imageUtility::toImage(translucent));
     QVERIFY(withAlpha->matte());
-    QCOMPARE(imageUtility::toQImage(*withAlpha)->pixel(0, 0), qRgba(10, 20, 30, 100));
+    std::unique_ptr<QImage> backWithAlpha(imageUtility::toQImage(*withAlpha));
+    QCOMPARE(backWithAlpha->pixel(0, 0), qRgba(10, 20, 30, 100));
 }
 
 // Thumbnails: Qt's reader scales JPEG and PNG itself; TIFF goes through Magick++ and the

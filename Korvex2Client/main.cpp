@@ -1,14 +1,14 @@
 #include <QApplication>
 
-#include <Magick++.h>
-
+#include "magickimage.h"
 #include "startup.h"
 
 int main(int argc, char *argv[])
 {
     Q_INIT_RESOURCE(application);
     QApplication app(argc, argv);
-    Magick::InitializeMagick(argv[0]);
+    // Once, before any thread of the program reads an image.
+    MagickImage::initialise();
     Startup::configureApplication(app, QCoreApplication::arguments());
     return Startup::runMainWindow(app);
 }

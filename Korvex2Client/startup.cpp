@@ -40,8 +40,13 @@ void configureApplication(QApplication &app, const QStringList &arguments)
 void shutdownUploadQueue()
 {
     Session::stopUploads();
-    delete KorvexGlobals::ordineUpload;
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    if (!queue)
+        return;
+    // The windows hear nothing more from it: its destructor reports a stop.
+    QObject::disconnect(queue, nullptr, nullptr, nullptr);
     KorvexGlobals::ordineUpload = nullptr;
+    delete queue;
 }
 
 int runMainWindow(QApplication &app)

@@ -78,7 +78,17 @@ Header ping(const QString& path)
 {
     initialise();
     Magick::Image image;
-    image.ping(localPath(path));
+    try {
+        image.ping(localPath(path));
+    } catch (const Magick::Warning&) {
+        // Whether the image data is whole is for the full read to tell.
+    }
+    if (image.columns() == 0 || image.rows() == 0)
+        throw Magick::ErrorCorruptImage(
+            QCoreApplication::translate("imageUtility", "Il file %1 non contiene un'immagine")
+                .arg(path)
+                .toUtf8()
+                .toStdString());
     Header header;
     header.storedSize = QSize(int(image.columns()), int(image.rows()));
     header.uprightSize =

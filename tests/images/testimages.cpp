@@ -136,6 +136,12 @@ QByteArray withExifOrientation(const QByteArray& jpeg, int orientation)
     return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
+QByteArray withExtraneousBytes(const QByteArray& jpeg)
+{
+    const int at = jpeg.indexOf(QByteArray("\xff\xdb", 2));
+    return jpeg.left(at) + QByteArray("\x00\x11\x22", 3) + jpeg.mid(at);
+}
+
 bool writeJpegTurnedWithOrientation6(const QString& path, const QImage& upright)
 {
     const QImage stored = upright.transformed(QTransform().rotate(-90));

@@ -29,6 +29,10 @@ bool writeJpegTurnedWithOrientation6(const QString& path, const QImage& upright)
 // Inserts an EXIF block holding only the given orientation after the start of a JPEG.
 QByteArray withExifOrientation(const QByteArray& jpeg, int orientation);
 
+// A JPEG with a few stray bytes before its quantisation tables: the decoder warns about them
+// and still decodes the whole picture, as with some cameras' files.
+QByteArray withExtraneousBytes(const QByteArray& jpeg);
+
 // TIFF written by Magick++ (Qt has no TIFF reader here).
 bool writeTiff(const QString& path, const QImage& image);
 // A JPEG of one colour, given in the colour space of iccProfilePath, with that profile embedded.

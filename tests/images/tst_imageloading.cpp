@@ -20,6 +20,7 @@ private slots:
     void loadImageKeepsExactPixels();
     void loadImageTurnsOrientedPhotoUpright();
     void loadImageWithoutProfileFile();
+    void harmlessDecoderWarningKeepsImage();
     void loadImageRefuses_data();
     void loadImageRefuses();
     void pixelsBetweenQtAndMagickUseFullRange();
@@ -97,6 +98,18 @@ void tst_ImageLoading::loadImageWithoutProfileFile()
     QCOMPARE(loaded.size(), QSize(400, 300));
 }
 
+void tst_ImageLoading::harmlessDecoderWarningKeepsImage()
+{
+    const QImage picture = TestImages::quadrants(QSize(400, 300));
+    const QString file = path("stray-bytes.jpg");
+    QVERIFY(TestImages::writeFile(file, TestImages::withExtraneousBytes(TestImages::jpegBytes(picture))));
+    const QImage loaded = imageUtility::loadImage(file);
+    QCOMPARE(loaded.size(), QSize(400, 300));
+    QVERIFY(TestImages::colourDistance(loaded.pixel(300, 225), TestImages::quadrantColour(2).rgb()) <= 8);
+    QCOMPARE(imageUtility::getImageSize(file), QSize(400, 300));
+    QVERIFY(imageUtility::isValidImage(file));
+}
+
 void tst_ImageLoading::loadImageRefuses_data()
 {
     QTest::addColumn<QString>("file");
@@ -143,7 +156,8 @@ void tst_ImageLoading::pixelsBetweenQtAndMagickUseFullRange()
     translucent.setPixel(0, 0, qRgba(10, 20, 30, 100));
     std::unique_ptr<Magick::Image> withAlpha(imageUtility::toImage(translucent));
     QVERIFY(withAlpha->matte());
-    QCOMPARE(imageUtility::toQImage(*withAlpha)->pixel(0, 0), qRgba(10, 20, 30, 100));
+    std::unique_ptr<QImage> backWithAlpha(imageUtility::toQImage(*withAlpha));
+    QCOMPARE(backWithAlpha->pixel(0, 0), qRgba(10, 20, 30, 100));
 }
 
 // Thumbnails: Qt's reader scales JPEG and PNG itself; TIFF goes through Magick++ and the

@@ -134,6 +134,9 @@ void tst_PrintRendering::initTestCase()
     const QByteArray detailed = TestImages::jpegBytes(TestImages::photoLike(QSize(800, 600)));
     QVERIFY(TestImages::writeFile(path("truncated.jpg"), detailed.left(detailed.size() * 2 / 3)));
     QVERIFY(TestImages::writeFile(path("notes.jpg"), "Not an image.\n"));
+    QVERIFY(TestImages::writeFile(
+        path("stray-bytes.jpg"),
+        TestImages::withExtraneousBytes(TestImages::jpegBytes(TestImages::quadrants(QSize(400, 300))))));
 
     QImage transparent(400, 300, QImage::Format_ARGB32);
     transparent.fill(Qt::transparent);
@@ -177,6 +180,8 @@ void tst_PrintRendering::formatSizeAndFileProperties_data()
     QTest::newRow("unset crop fits the whole photo, unturned")
         << "landscape.jpg" << 2 << QRectF(0, 0, 0, 0) << QSize(180, 240) << QSize(180, 135)
         << "_cropped";
+    QTest::newRow("decoder warning about stray bytes")
+        << "stray-bytes.jpg" << 1 << QRectF() << QSize(200, 150) << QSize(200, 150) << "_adjusted";
     QTest::newRow("no transformation keeps the photo")
         << "landscape.jpg" << 0 << QRectF() << QSize(180, 240) << QSize(400, 300) << "";
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QMutexLocker>
 #include <QScopeGuard>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "file.h"
 #include "ftpcourier.h"
@@ -78,6 +79,8 @@ OrdineUploadThread::OrdineUploadThread(OrdiniLocal::OrdineLocal &ordine, QObject
         m_utente = std::make_unique<Utente>();
         *m_utente = *KorvexGlobals::utente;
     }
+    m_renderPool.setMaxThreadCount(1);
+    m_renderPool.setExpiryTimeout(-1);
     qRegisterMetaType<QFileInfo>("QFileInfo");
     qRegisterMetaType<QList<QFileInfo>>("QList<QFileInfo>");
 }
@@ -198,6 +201,7 @@ void OrdineUploadThread::run()
     }
     // A run that stopped without any report (it cannot, but the queue relies on one).
     finish(Outcome::Error, tr("Impossibile inviare l'ordine in seguito ad un errore sconosciuto."));
+    dropNextRender();
     dropFtpCourier();
 }
 
@@ -473,8 +477,9 @@ void OrdineUploadThread::uploadRows(Ordine *ordine, RowKind kind)
         const std::string remoteName = toUtf8(ftpWorkingDir + fromUtf8(record.Getid()));
         try {
             if (stampa) {
-                const QString rendered = renderStampa(rigaStampa, formato);
+                const QString rendered = renderStampa(i, rigaStampa, formato);
                 const auto removeRendered = qScopeGuard([&rendered] { QFile::remove(rendered); });
+                renderNextStampa(i);
                 uploadFileWithRetry(KorvexGlobals::sanitizedFilePath(rendered), remoteName);
             } else {
                 try {
@@ -655,8 +660,24 @@ void OrdineUploadThread::onFtpFileProgress(qint64 fileSize, qint64 bytesTransfer
     emit globalFileProgress(orderSent, orderTotal);
 }
 
-QString OrdineUploadThread::renderStampa(const OrdiniLocal::OrdineRigaStampaLocal &riga,
-                                         const OrdiniLocal::FormatoLocal &formato)
+OrdineUploadThread::RenderResult OrdineUploadThread::renderInto(const PrintImageRenderer::Job &job)
+{
+    RenderResult result;
+    try {
+        result.path = PrintImageRenderer::renderToFile(job);
+    } catch (const Korvex2Exception &e) {
+        result.failed = true;
+        result.code = e.code;
+        result.message = e.message;
+    } catch (...) {
+        result.failed = true;
+        result.message = toUtf8(tr("Errore imprevisto:\r\nImpossibile aggiungere l'articolo all'ordine."));
+    }
+    return result;
+}
+
+PrintImageRenderer::Job OrdineUploadThread::renderJob(const OrdiniLocal::OrdineRigaStampaLocal &riga,
+                                                      const OrdiniLocal::FormatoLocal &formato) const
 {
     PrintImageRenderer::Job job;
     job.imagePath = riga.FilePath;
@@ -666,5 +687,59 @@ QString OrdineUploadThread::renderStampa(const OrdiniLocal::OrdineRigaStampaLoca
     job.dpi = formato.colonna5;
     job.iccProfilePath = m_iccProfilePath;
     job.jpegQuality = m_jpegQuality;
-    return PrintImageRenderer::renderToFile(job);
+    return job;
+}
+
+QString OrdineUploadThread::renderStampa(int row, const OrdiniLocal::OrdineRigaStampaLocal &riga,
+                                         const OrdiniLocal::FormatoLocal &formato)
+{
+    RenderResult result;
+    if (m_nextRenderRow == row) {
+        m_nextRenderRow = -1;
+        result = m_nextRender.result();
+    } else {
+        // Also on the rendering thread: the image library keeps its worker threads per
+        // calling thread, and one caller keeps them warm.
+        result = QtConcurrent::run(&m_renderPool, renderInto, renderJob(riga, formato)).result();
+    }
+    if (result.failed)
+        throw Korvex2Exception(result.code, result.message);
+    return result.path;
+}
+
+void OrdineUploadThread::renderNextStampa(int after)
+{
+    // While a row goes over the network, the next print to send is rendered on another
+    // thread; only one rendering is made ahead.
+    if (m_nextRenderRow >= 0)
+        return;
+    for (int j = after + 1; j < ordineLocal.righeStampa.size(); ++j) {
+        const OrdiniLocal::OrdineRigaStampaLocal &riga = ordineLocal.righeStampa.at(j);
+        if (riga.Inviata)
+            continue;
+        if (!QFileInfo::exists(riga.FilePath))
+            return;
+        OrdiniLocal catalogue;
+        OrdiniLocal::StampaLocal locale;
+        try {
+            locale = catalogue.StampaLocalFromDb(riga.IdStampa);
+        } catch (const Korvex2Exception &) {
+            return; // reported when the row's turn comes
+        }
+        if (locale.id < 1 || locale.formato.colonna3 <= 0 || locale.formato.colonna4 <= 0)
+            return;
+        m_nextRender = QtConcurrent::run(&m_renderPool, renderInto, renderJob(riga, locale.formato));
+        m_nextRenderRow = j;
+        return;
+    }
+}
+
+void OrdineUploadThread::dropNextRender()
+{
+    if (m_nextRenderRow < 0)
+        return;
+    m_nextRenderRow = -1;
+    const RenderResult result = m_nextRender.result();
+    if (!result.path.isEmpty())
+        QFile::remove(result.path);
 }

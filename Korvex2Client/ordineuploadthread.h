@@ -5,14 +5,17 @@
 #include <string>
 
 #include <QFileInfo>
+#include <QFuture>
 #include <QList>
 #include <QMutex>
 #include <QSet>
 #include <QString>
 #include <QThread>
+#include <QThreadPool>
 #include <QWaitCondition>
 
 #include "ordinilocal.h"
+#include "printimagerenderer.h"
 
 class FtpCourier;
 class Ordine;
@@ -78,14 +81,29 @@ private:
     enum class RowKind { File, Stampa };
     enum class Outcome { None, Sent, Skipped, Error, FilesMissing, Stopped };
 
+    // A rendering made on another thread: its file, or the failure to pass on.
+    struct RenderResult
+    {
+        QString path;
+        bool failed = false;
+        std::string code;
+        std::string message;
+    };
+    static RenderResult renderInto(const PrintImageRenderer::Job &job);
+
     void runOrder();
     void uploadOrdineRigaFile(Ordine *ordine);
     void uploadOrdineRigaStampa(Ordine *ordine);
     void uploadRows(Ordine *ordine, RowKind kind);
     void uploadFileWithRetry(std::string localPath, std::string remoteName);
     void sendOrderRecord(Ordine *ordine);
-    QString renderStampa(const OrdiniLocal::OrdineRigaStampaLocal &riga,
+    PrintImageRenderer::Job renderJob(const OrdiniLocal::OrdineRigaStampaLocal &riga,
+                                      const OrdiniLocal::FormatoLocal &formato) const;
+    // The rendering of print row `row`: the one made ahead for it, or a new one.
+    QString renderStampa(int row, const OrdiniLocal::OrdineRigaStampaLocal &riga,
                          const OrdiniLocal::FormatoLocal &formato);
+    void renderNextStampa(int after);
+    void dropNextRender();
 
     void createFtpCourier();
     void dropFtpCourier();
@@ -130,6 +148,12 @@ private:
     QSet<int> m_touchedFileRows;
     QSet<int> m_touchedStampaRows;
     bool m_orderRecorded = false;
+
+    // The thread that renders the prints, and the print rendered ahead while the previous row
+    // goes over the network, with its row (-1: none).
+    QThreadPool m_renderPool;
+    QFuture<RenderResult> m_nextRender;
+    int m_nextRenderRow = -1;
 
     std::atomic<bool> m_ordineInviato{false};
     Outcome m_outcome = Outcome::None;

@@ -325,6 +325,8 @@ void TestUploadWorker::failures()
     QVERIFY(onDisk.WsId.isEmpty());
     QCOMPARE(sentRows(ordine.Uuid), rowsSent);
     QCOMPARE(m_fixture->lab().counts().orders, 0);
+    // No rendering is left behind, also one made ahead for a row that was not reached.
+    QCOMPARE(QDir(PrintImageRenderer::temporaryFolder()).entryList(QDir::Files).size(), 0);
     // Every row marked sent is on the FTP server under its record.
     for (const auto &riga : qAsConst(onDisk.righeStampa)) {
         if (riga.Inviata)

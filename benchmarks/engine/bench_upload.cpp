@@ -1,0 +1,164 @@
+// Sends one order of generated 24-megapixel photos (10 x 15 prints, fitted) to the laboratory
+// simulator on loopback through the upload queue, and in the same run measures the two parts
+// that the send cannot beat: rendering the same photos alone, and uploading the rendered
+// files with curl to the same FTP server. Prints the times and the ratio
+// send / (render alone + upload alone); target: at most 1.2.
+//
+// Usage: bench_upload [photos]   (default 20; the target is stated for 100)
+
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "enginefixture.h"
+#include "korvexglobals.h"
+#include "labsimulator.h"
+#include "ordineupload.h"
+#include "printimagerenderer.h"
+#include "testphotos.h"
+
+namespace {
+
+const QSize photoSize(6000, 4000);
+constexpr int idStampa = 3; // 10 x 15, 1181 x 1772 pixels at 300 dpi
+constexpr int distinctPhotos = 8;
+
+double seconds(qint64 ms)
+{
+    return double(ms) / 1000.0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vendrel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvex2"));
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    qRegisterMetaType<QList<QFileInfo>>("QList<QFileInfo>");
+
+    const int count = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 20;
+
+    EngineFixture fixture;
+    if (!fixture.isValid() || !fixture.startLab()) {
+        std::fprintf(stderr, "set-up failed: %s\n", qPrintable(fixture.errorString()));
+        return 1;
+    }
+    KorvexGlobals::JpegCompressionQuality = 100;
+
+    // The photos: a few distinct pictures, copied up to the count.
+    std::printf("generating %d photos of %dx%d...\n", count, photoSize.width(), photoSize.height());
+    std::fflush(stdout);
+    QStringList photos;
+    for (int i = 0; i < count; ++i) {
+        const QString path = fixture.filesFolder() + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+        if (i < distinctPhotos) {
+            if (!testphotos::writePhoto(path, photoSize, i + 1, 92))
+                return 1;
+        } else if (!QFile::copy(photos.at(i % distinctPhotos), path)) {
+            return 1;
+        }
+        photos << path;
+    }
+
+    // Rendering alone: what the send renders, one photo after another, on a thread other than
+    // the main one, as the program always renders (its main thread runs the windows): memory
+    // that the C library gives a secondary thread makes the same rendering slower there than on
+    // the main thread, which the figure on the main thread shows. Measured before and after the
+    // send, so that a change of the machine's load during the run weighs on both.
+    QTemporaryDir rendered;
+    QThreadPool renderThread;
+    renderThread.setMaxThreadCount(1);
+    renderThread.setExpiryTimeout(-1);
+    QStringList renders;
+    OrdiniLocal catalogue;
+    const OrdiniLocal::FormatoLocal formato = catalogue.StampaLocalFromDb(idStampa).formato;
+    const auto renderAll = [&](bool onMainThread) {
+        QElapsedTimer clock;
+        clock.start();
+        renders.clear();
+        for (int i = 0; i < count; ++i) {
+            PrintImageRenderer::Job job;
+            job.imagePath = photos.at(i);
+            job.transformationType = PrintImageRenderer::Fit;
+            job.formatSize = QSize(formato.colonna3, formato.colonna4);
+            job.dpi = formato.colonna5;
+            job.iccProfilePath = KorvexGlobals::iccColorProfileLocation;
+            job.jpegQuality = KorvexGlobals::JpegCompressionQuality;
+            const QString file =
+                onMainThread ? PrintImageRenderer::renderToFile(job)
+                             : QtConcurrent::run(&renderThread, [job] { return PrintImageRenderer::renderToFile(job); })
+                                   .result();
+            const QString kept = rendered.filePath(QStringLiteral("render%1.jpg").arg(i));
+            QFile::remove(kept);
+            QFile::rename(file, kept);
+            renders << kept;
+        }
+        return clock.elapsed();
+    };
+    const qint64 renderMainThreadMs = renderAll(true);
+    const qint64 renderBeforeMs = renderAll(false);
+    QElapsedTimer clock;
+
+    // Uploading alone: the rendered files with curl, over one connection, to the same server.
+    const QJsonObject ftp = fixture.lab().status().value(QStringLiteral("ftpSettings")).toObject();
+    const QString base = QStringLiteral("ftp://%1:%2/%3/bench-")
+                             .arg(ftp.value(QStringLiteral("host")).toString())
+                             .arg(ftp.value(QStringLiteral("port")).toInt())
+                             .arg(ftp.value(QStringLiteral("folder")).toString());
+    QStringList arguments{QStringLiteral("--silent"), QStringLiteral("--show-error"), QStringLiteral("--user"),
+                          ftp.value(QStringLiteral("username")).toString() + QLatin1Char(':')
+                              + ftp.value(QStringLiteral("password")).toString()};
+    for (int i = 0; i < count; ++i)
+        arguments << QStringLiteral("-T") << renders.at(i) << base + QString::number(i);
+    clock.start();
+    const int curl = QProcess::execute(QStringLiteral("curl"), arguments);
+    const qint64 uploadMs = clock.elapsed();
+    if (curl != 0) {
+        std::fprintf(stderr, "curl failed (%d)\n", curl);
+        return 1;
+    }
+
+    // The send: the order through the upload queue, from start to the queue's end.
+    OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+    for (const QString &photo : qAsConst(photos))
+        ordine.righeStampa << EngineFixture::printRow(photo, idStampa, PrintImageRenderer::Fit);
+    if (!fixture.save(ordine))
+        return 1;
+    OrdineUpload queue;
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    QSignalSpy error(&queue, &OrdineUpload::errorOccurred);
+    clock.restart();
+    queue.startUpload();
+    if (!finished.wait(3600 * 1000) || !error.isEmpty()) {
+        std::fprintf(stderr, "the send failed: %s\n",
+                     error.isEmpty() ? "time-out" : qPrintable(error.first().first().toString()));
+        return 1;
+    }
+    const qint64 sendMs = clock.elapsed();
+    if (fixture.lab().counts().orders != 1 || fixture.lab().counts().rows != count) {
+        std::fprintf(stderr, "the laboratory does not hold the order\n");
+        return 1;
+    }
+
+    const qint64 renderMs = (renderBeforeMs + renderAll(false)) / 2;
+    const double ratio = double(sendMs) / double(renderMs + uploadMs);
+    std::printf("photos: %d (%dx%d), print 10 x 15 at 300 dpi\n", count, photoSize.width(), photoSize.height());
+    std::printf("render alone: %.2f s (%.0f ms a photo; on the main thread %.0f ms a photo)\n", seconds(renderMs),
+                double(renderMs) / count, double(renderMainThreadMs) / count);
+    std::printf("upload alone (curl): %.2f s (%.0f ms a photo)\n", seconds(uploadMs), double(uploadMs) / count);
+    std::printf("whole send: %.2f s (%.0f ms a photo)\n", seconds(sendMs), double(sendMs) / count);
+    std::printf("ratio send / (render + upload): %.2f (target at most 1.2)\n", ratio);
+    return 0;
+}

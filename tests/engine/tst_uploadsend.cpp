@@ -1,0 +1,368 @@
+// The upload queue sending orders to the laboratory simulator: whole queues, a resumed
+// order, stopping and cancelling while a worker is busy, priorities written meanwhile.
+
+#include <memory>
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "enginefixture.h"
+#include "korvexglobals.h"
+#include "labsimulator.h"
+#include "ordineupload.h"
+#include "utente.h"
+
+namespace {
+
+// The queue's signals in the order they came, by name (with the argument that matters).
+class SignalLog : public QObject
+{
+public:
+    explicit SignalLog(OrdineUpload &queue)
+    {
+        connect(&queue, &OrdineUpload::startProcessingQueue, this, [this] { entries << QStringLiteral("start"); });
+        connect(&queue, &OrdineUpload::stopProcessingQueue, this, [this] { entries << QStringLiteral("stop"); });
+        connect(&queue, &OrdineUpload::finishedProcessingQueue, this, [this] { entries << QStringLiteral("finished"); });
+        connect(&queue, &OrdineUpload::orderTerminated, this,
+                [this](int left) { entries << QStringLiteral("order %1").arg(left); });
+        connect(&queue, &OrdineUpload::queueChanged, this,
+                [this](int size) { entries << QStringLiteral("queue %1").arg(size); });
+        connect(&queue, &OrdineUpload::fileTerminated, this,
+                [this](int current, int total) { entries << QStringLiteral("file %1/%2").arg(current).arg(total); });
+        connect(&queue, &OrdineUpload::currentProcessingFileChanged, this,
+                [this](const QFileInfo &file) { entries << QStringLiteral("begin ") + file.fileName(); });
+        connect(&queue, &OrdineUpload::errorOccurred, this,
+                [this](const QString &message) { entries << QStringLiteral("error ") + message; });
+        connect(&queue, &OrdineUpload::filesNotFound, this,
+                [this](const QString &, const QList<QFileInfo> &) { entries << QStringLiteral("missing"); });
+        connect(&queue, &OrdineUpload::CurrentOrderGlobalFileProgress, this, [this](qint64 sent, qint64 total) {
+            if (sent < 0 || sent > total)
+                progressBeyondTotal = true;
+        });
+    }
+
+    QStringList without(const QString &prefix) const
+    {
+        QStringList kept;
+        for (const QString &entry : entries) {
+            if (!entry.startsWith(prefix))
+                kept << entry;
+        }
+        return kept;
+    }
+
+    QStringList entries;
+    bool progressBeyondTotal = false;
+};
+
+// Ticks every 10 ms on the GUI thread and remembers the longest gap between two ticks.
+class Ticker : public QObject
+{
+public:
+    Ticker()
+    {
+        m_timer.setInterval(10);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (m_last.isValid())
+                longestGapMs = qMax(longestGapMs, m_last.restart());
+            else
+                m_last.start();
+        });
+        m_timer.start();
+    }
+    qint64 longestGapMs = 0;
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_last;
+};
+
+} // namespace
+
+class TestUploadSend : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void threeOrdersEndToEnd();
+    void resumeAfterTheConnectionDropped();
+    void stopReturnsAtOnce();
+    void cancelTheOrderBeingSent();
+    void prioritiesWrittenWhileSendingKeepTheRows();
+
+private:
+    OrdiniLocal::OrdineLocal savedOrder(const QString &note, int prints, int files, int seed);
+    int sentRows(const QString &uuid);
+
+    std::unique_ptr<EngineFixture> m_fixture;
+};
+
+void TestUploadSend::initTestCase()
+{
+    qRegisterMetaType<QList<QFileInfo>>("QList<QFileInfo>");
+}
+
+void TestUploadSend::init()
+{
+    m_fixture = std::make_unique<EngineFixture>();
+    QVERIFY2(m_fixture->isValid(), qPrintable(m_fixture->errorString()));
+    QVERIFY2(m_fixture->startLab(), qPrintable(m_fixture->errorString()));
+}
+
+void TestUploadSend::cleanup()
+{
+    m_fixture.reset();
+}
+
+OrdiniLocal::OrdineLocal TestUploadSend::savedOrder(const QString &note, int prints, int files, int seed)
+{
+    OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+    ordine.Note = note;
+    // Orders made with a higher seed are younger.
+    ordine.Data = QDateTime::currentDateTime().addSecs(seed - 1000);
+    for (int i = 0; i < files; ++i) {
+        ordine.righeFile << EngineFixture::fileRow(
+            m_fixture->bytesFile(QStringLiteral("%1-file%2.bin").arg(seed).arg(i), 200000 + 1000 * i, seed * 10 + i));
+    }
+    for (int i = 0; i < prints; ++i) {
+        const QSize size = i % 2 ? QSize(1200, 1600) : QSize(1600, 1200);
+        ordine.righeStampa << EngineFixture::printRow(
+            m_fixture->photo(QStringLiteral("%1-foto%2.jpg").arg(seed).arg(i), size, seed * 10 + i), 3 + i % 2,
+            1 + i % 2);
+    }
+    if (!m_fixture->save(ordine))
+        qWarning("order not saved");
+    return ordine;
+}
+
+int TestUploadSend::sentRows(const QString &uuid)
+{
+    OrdiniLocal::OrdineLocal onDisk;
+    if (!m_fixture->load(uuid, onDisk))
+        return -1;
+    int sent = 0;
+    for (const auto &riga : qAsConst(onDisk.righeFile))
+        sent += riga.Inviata ? 1 : 0;
+    for (const auto &riga : qAsConst(onDisk.righeStampa))
+        sent += riga.Inviata ? 1 : 0;
+    return sent;
+}
+
+void TestUploadSend::threeOrdersEndToEnd()
+{
+    // Created in this order; the last has the lowest priority number, the first none.
+    OrdiniLocal::OrdineLocal first = savedOrder(QStringLiteral("primo"), 2, 1, 1);
+    OrdiniLocal::OrdineLocal second = savedOrder(QStringLiteral("secondo"), 1, 0, 2);
+    second.Priorita = 1;
+    QVERIFY(m_fixture->save(second));
+    OrdiniLocal::OrdineLocal third = savedOrder(QStringLiteral("terzo"), 0, 2, 3);
+    third.Priorita = 0;
+    QVERIFY(m_fixture->save(third));
+
+    OrdineUpload queue;
+    SignalLog log(queue);
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    queue.startUpload();
+    QVERIFY(queue.processingUploads());
+    QVERIFY(finished.wait(120000));
+    QVERIFY(!queue.processingUploads());
+    QCOMPARE(queue.queueSize(), 0);
+
+    // Sending order: no priority first, then priorities ascending.
+    const QStringList expected{
+        "start", "begin 1-file0.bin", "file 1/3", "begin 1-foto0.jpg", "file 1/3", "begin 1-foto1.jpg", "file 2/3",
+        "order 2", "queue 2",
+        "start", "begin 3-file0.bin", "file 1/2", "begin 3-file1.bin", "file 2/2", "order 1", "queue 1",
+        "start", "begin 2-foto0.jpg", "file 1/1", "order 0", "queue 0", "finished"};
+    QCOMPARE(log.entries, expected);
+    QVERIFY(!log.progressBeyondTotal);
+    QVERIFY(m_fixture->orderFiles().isEmpty());
+
+    const EngineFixture::LabState lab = m_fixture->labState();
+    QCOMPARE(lab.orders.size(), 3);
+    QCOMPARE(lab.orders.at(0).note, QStringLiteral("primo"));
+    QCOMPARE(lab.orders.at(1).note, QStringLiteral("terzo"));
+    QCOMPARE(lab.orders.at(2).note, QStringLiteral("secondo"));
+    QCOMPARE(lab.orders.at(0).rows.size(), 3);
+    QCOMPARE(lab.orders.at(1).rows.size(), 2);
+    QCOMPARE(lab.orders.at(2).rows.size(), 1);
+    for (const EngineFixture::LabOrder &order : lab.orders)
+        QCOMPARE(order.idUtente, m_fixture->customer()->Getid());
+    const QString fault = m_fixture->checkNoDuplicateOrOrphan();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+
+    // Each file once, whole; each print rendered to its format.
+    for (const EngineFixture::LabRow &row : lab.rows) {
+        const QString stored = m_fixture->ftpLocalPath(row.idFile);
+        const EngineFixture::LabFile record = lab.files.value(row.idFile);
+        if (row.tipoRiga == 1) {
+            QCOMPARE(QFileInfo(stored).size(), record.dimensione);
+        } else {
+            // Fitted on white it has the format's size; a crop fits inside it.
+            const QImage print(stored, "JPEG");
+            const int longer = qMax(print.width(), print.height());
+            const int shorter = qMin(print.width(), print.height());
+            QVERIFY2(longer <= 1772 && shorter <= 1181 && (longer == 1772 || shorter == 1181),
+                     qPrintable(record.nomeFile));
+        }
+    }
+}
+
+void TestUploadSend::resumeAfterTheConnectionDropped()
+{
+    OrdiniLocal::OrdineLocal ordine = savedOrder(QStringLiteral("ripreso"), 1, 2, 4);
+    // The second upload loses its connection on every attempt.
+    QVERIFY(m_fixture->lab().control(QJsonObject{{"action", "ftpDropConnection"}, {"afterBytes", 50000},
+                                                 {"times", 5}, {"skip", 1}}));
+
+    OrdineUpload queue;
+    SignalLog log(queue);
+    QSignalSpy error(&queue, &OrdineUpload::errorOccurred);
+    QSignalSpy start(&queue, &OrdineUpload::startProcessingQueue);
+    queue.startUpload();
+    QVERIFY(error.wait(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 10000);
+    QCOMPARE(queue.queueSize(), 1);
+    QCOMPARE(start.count(), 1);
+
+    OrdiniLocal::OrdineLocal onDisk;
+    QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
+    QVERIFY(onDisk.righeFile.at(0).Inviata);
+    QVERIFY(!onDisk.righeFile.at(1).Inviata);
+    const QString registered = onDisk.righeFile.at(1).WsFileId;
+    QVERIFY(!registered.isEmpty());
+    QVERIFY(onDisk.righeStampa.at(0).WsFileId.isEmpty());
+    QCOMPARE(m_fixture->lab().counts().fileRecords, 2);
+    QCOMPARE(m_fixture->lab().counts().orders, 0);
+
+    // Started again, it reuses the second row's record and sends only the rest.
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    queue.startUpload();
+    QVERIFY(finished.wait(60000));
+    QVERIFY(!m_fixture->orderFileExists(ordine.Uuid));
+    const EngineFixture::LabState lab = m_fixture->labState();
+    QCOMPARE(lab.orders.size(), 1);
+    QCOMPARE(lab.orders.at(0).rows.size(), 3);
+    QCOMPARE(lab.files.size(), 3);
+    QVERIFY(lab.files.contains(registered));
+    const QString fault = m_fixture->checkNoDuplicateOrOrphan();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QCOMPARE(QFileInfo(m_fixture->ftpLocalPath(registered)).size(), QFileInfo(ordine.righeFile.at(1).FilePath).size());
+}
+
+void TestUploadSend::stopReturnsAtOnce()
+{
+    OrdiniLocal::OrdineLocal ordine = savedOrder(QStringLiteral("fermato"), 1, 1, 5);
+    // The worker is in a long service call when the stop comes.
+    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("inserisciFile"), 2000, 1));
+
+    OrdineUpload queue;
+    SignalLog log(queue);
+    QSignalSpy stopped(&queue, &OrdineUpload::stopProcessingQueue);
+    queue.startUpload();
+    QTest::qWait(300);
+    Ticker ticker;
+    QElapsedTimer clock;
+    clock.start();
+    queue.terminateUpload();
+    QVERIFY(clock.elapsed() < 50);
+    // Stopped once the worker's thread has ended, not before.
+    QVERIFY(queue.processingUploads());
+    QCOMPARE(stopped.count(), 0);
+    QVERIFY(stopped.wait(20000));
+    QVERIFY2(ticker.longestGapMs < 200, qPrintable(QString::number(ticker.longestGapMs)));
+    QVERIFY(!queue.processingUploads());
+    QCOMPARE(stopped.count(), 1);
+
+    // The order stays queued, and the record the laboratory made is in its file; nothing is
+    // marked sent that was not.
+    QCOMPARE(queue.queueSize(), 1);
+    OrdiniLocal::OrdineLocal onDisk;
+    QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
+    QCOMPARE(sentRows(ordine.Uuid), 0);
+    QVERIFY(!onDisk.righeFile.at(0).WsFileId.isEmpty());
+    QCOMPARE(m_fixture->lab().counts().fileRecords, 1);
+    QVERIFY(!log.entries.contains(QStringLiteral("finished")));
+
+    // A start asked for while stopping takes effect once the worker has ended.
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    queue.startUpload();
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(m_fixture->lab().counts().orders, 1);
+    QCOMPARE(m_fixture->lab().counts().fileRecords, 2);
+}
+
+void TestUploadSend::cancelTheOrderBeingSent()
+{
+    OrdiniLocal::OrdineLocal cancelled = savedOrder(QStringLiteral("annullato"), 2, 0, 6);
+    OrdiniLocal::OrdineLocal next = savedOrder(QStringLiteral("successivo"), 0, 1, 7);
+    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("ottieniStampa"), 1500, 1, 1));
+
+    OrdineUpload queue;
+    SignalLog log(queue);
+    QSignalSpy files(&queue, &OrdineUpload::fileTerminated);
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    queue.startUpload();
+    QVERIFY(files.wait(60000));
+
+    // As the queue window does: the order is written inactive, then taken out of the queue.
+    Ticker ticker;
+    OrdiniLocal::OrdineLocal inactive;
+    QVERIFY(m_fixture->load(cancelled.Uuid, inactive));
+    inactive.Attivo = false;
+    QVERIFY(m_fixture->save(inactive));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(queue.removeItem(cancelled.Uuid, false));
+    QVERIFY(clock.elapsed() < 50);
+
+    // The next order goes out once the cancelled order's worker has ended.
+    QVERIFY(finished.wait(60000));
+    QVERIFY2(ticker.longestGapMs < 200, qPrintable(QString::number(ticker.longestGapMs)));
+    QVERIFY(log.entries.contains(QStringLiteral("stop")));
+    OrdiniLocal::OrdineLocal onDisk;
+    QVERIFY(m_fixture->load(cancelled.Uuid, onDisk));
+    QVERIFY(!onDisk.Attivo);
+    QVERIFY(!onDisk.Inviato);
+    QCOMPARE(sentRows(cancelled.Uuid), 1);
+    QVERIFY(!m_fixture->orderFileExists(next.Uuid));
+    const EngineFixture::LabState lab = m_fixture->labState();
+    QCOMPARE(lab.orders.size(), 1);
+    QCOMPARE(lab.orders.at(0).note, QStringLiteral("successivo"));
+}
+
+void TestUploadSend::prioritiesWrittenWhileSendingKeepTheRows()
+{
+    OrdiniLocal::OrdineLocal sending = savedOrder(QStringLiteral("in invio"), 0, 3, 8);
+    OrdiniLocal::OrdineLocal waiting = savedOrder(QStringLiteral("in attesa"), 0, 1, 9);
+    // The third row's file record fails, so that the order stops with two rows sent.
+    QVERIFY(m_fixture->lab().injectFault(QStringLiteral("inserisciFile"), QString(), 1, 2));
+
+    OrdineUpload queue;
+    QSignalSpy files(&queue, &OrdineUpload::fileTerminated);
+    QSignalSpy error(&queue, &OrdineUpload::errorOccurred);
+    queue.startUpload();
+    QVERIFY(files.wait(60000));
+    QCOMPARE(queue.aggiornaPrioritaCodaDownload(), 2);
+    QVERIFY(error.wait(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 10000);
+
+    OrdiniLocal::OrdineLocal onDisk;
+    QVERIFY(m_fixture->load(sending.Uuid, onDisk));
+    QCOMPARE(onDisk.Priorita, 0);
+    QCOMPARE(sentRows(sending.Uuid), 2);
+    QVERIFY(m_fixture->load(waiting.Uuid, onDisk));
+    QCOMPARE(onDisk.Priorita, 1);
+}
+
+QTEST_GUILESS_MAIN(TestUploadSend)
+#include "tst_uploadsend.moc"

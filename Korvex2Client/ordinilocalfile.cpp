@@ -277,6 +277,25 @@ void OrdiniLocal::parseRigaOrdineXmlElement(QXmlStreamReader &reader, OrdineLoca
 {
     const int tipoRiga = reader.attributes().value(QLatin1String("TipoRiga")).toInt();
 
+    // The elements that both kinds of row carry; false for any other element.
+    const auto readRigaElement = [this, &reader](const QStringRef &name, auto &riga) {
+        if (name == QLatin1String("FilePath"))
+            riga.FilePath = readCharacters(reader);
+        else if (name == QLatin1String("WsFileId"))
+            riga.WsFileId = readCharacters(reader);
+        else if (name == QLatin1String("Codice"))
+            riga.Codice = readCharacters(reader);
+        else if (name == QLatin1String("Descrizione"))
+            riga.Descrizione = readCharacters(reader);
+        else if (name == QLatin1String("FileSize"))
+            riga.FileSize = readCharacters(reader).toLongLong();
+        else if (name == QLatin1String("Inviata"))
+            riga.Inviata = boolFromText(readCharacters(reader));
+        else
+            return false;
+        return true;
+    };
+
     if (tipoRiga == 2) {
         OrdineRigaStampaLocal riga;
         initOrdineRigaStampaLocal(riga);
@@ -291,22 +310,12 @@ void OrdiniLocal::parseRigaOrdineXmlElement(QXmlStreamReader &reader, OrdineLoca
             if (!reader.isStartElement())
                 continue;
             const QStringRef name = reader.name();
-            if (name == QLatin1String("FilePath"))
-                riga.FilePath = readCharacters(reader);
-            else if (name == QLatin1String("WsFileId"))
-                riga.WsFileId = readCharacters(reader);
-            else if (name == QLatin1String("Codice"))
-                riga.Codice = readCharacters(reader);
-            else if (name == QLatin1String("Descrizione"))
-                riga.Descrizione = readCharacters(reader);
-            else if (name == QLatin1String("FormatoDesc"))
+            if (readRigaElement(name, riga))
+                continue;
+            if (name == QLatin1String("FormatoDesc"))
                 riga.FormatoDesc = readCharacters(reader);
             else if (name == QLatin1String("CartaDesc"))
                 riga.CartaDesc = readCharacters(reader);
-            else if (name == QLatin1String("FileSize"))
-                riga.FileSize = readCharacters(reader).toLongLong();
-            else if (name == QLatin1String("Inviata"))
-                riga.Inviata = boolFromText(readCharacters(reader));
             else if (name == QLatin1String("Prezzo"))
                 riga.Prezzo = readCharacters(reader).toDouble();
             else if (name == QLatin1String("Qta"))
@@ -338,19 +347,7 @@ void OrdiniLocal::parseRigaOrdineXmlElement(QXmlStreamReader &reader, OrdineLoca
             }
             if (!reader.isStartElement())
                 continue;
-            const QStringRef name = reader.name();
-            if (name == QLatin1String("FilePath"))
-                riga.FilePath = readCharacters(reader);
-            else if (name == QLatin1String("WsFileId"))
-                riga.WsFileId = readCharacters(reader);
-            else if (name == QLatin1String("Codice"))
-                riga.Codice = readCharacters(reader);
-            else if (name == QLatin1String("Descrizione"))
-                riga.Descrizione = readCharacters(reader);
-            else if (name == QLatin1String("FileSize"))
-                riga.FileSize = readCharacters(reader).toLongLong();
-            else if (name == QLatin1String("Inviata"))
-                riga.Inviata = boolFromText(readCharacters(reader));
+            readRigaElement(reader.name(), riga);
         }
     }
 }

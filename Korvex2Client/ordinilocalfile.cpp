@@ -22,6 +22,21 @@ const QString orderFileExtension = QStringLiteral(".kv2");
 // worker rewrites the order it sends while the GUI thread saves, deletes and reads orders.
 QMutex orderFilesMutex;
 
+// The folder of the order files, the orders folder when none is given, made when missing;
+// empty when it cannot be made.
+QString orderFilesFolder(const QString &folder)
+{
+    QDir dir(folder.isEmpty() ? KorvexGlobals::ordersQueuePath() : folder);
+    if (!dir.exists())
+        dir.mkpath(QStringLiteral("."));
+    return dir.exists() ? dir.absolutePath() : QString();
+}
+
+QString orderFilePath(const QString &folderPath, const QString &uuid)
+{
+    return folderPath + QLatin1Char('/') + uuid + orderFileExtension;
+}
+
 // The shortest text that reads back as exactly the same double, "." as decimal point.
 QString doubleText(double value)
 {
@@ -174,10 +189,8 @@ QString OrdiniLocal::ToXML(OrdineLocal ordine)
 
 bool OrdiniLocal::SaveXML(OrdineLocal &ordine, QString folder)
 {
-    QDir dir(folder.isEmpty() ? KorvexGlobals::ordersQueuePath() : folder);
-    if (!dir.exists())
-        dir.mkpath(QStringLiteral("."));
-    if (!dir.exists())
+    const QString folderPath = orderFilesFolder(folder);
+    if (folderPath.isEmpty())
         return false;
 
     if (ordine.Uuid.isEmpty())
@@ -187,10 +200,9 @@ bool OrdiniLocal::SaveXML(OrdineLocal &ordine, QString folder)
     if (!readableAsXml(xml))
         return false;
     const QByteArray bytes = xml.toUtf8();
-    const QString fileName = dir.absolutePath() + QLatin1Char('/') + ordine.Uuid + orderFileExtension;
 
     QMutexLocker locker(&orderFilesMutex);
-    QSaveFile file(fileName);
+    QSaveFile file(orderFilePath(folderPath, ordine.Uuid));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     if (file.write(bytes) != bytes.size()) {
@@ -203,16 +215,12 @@ bool OrdiniLocal::SaveXML(OrdineLocal &ordine, QString folder)
 
 bool OrdiniLocal::DeleteXML(OrdineLocal ordine, QString folder)
 {
-    QDir dir(folder.isEmpty() ? KorvexGlobals::ordersQueuePath() : folder);
-    if (!dir.exists())
-        dir.mkpath(QStringLiteral("."));
-    if (!dir.exists())
-        return false;
-    if (ordine.Uuid.isEmpty())
+    const QString folderPath = orderFilesFolder(folder);
+    if (folderPath.isEmpty() || ordine.Uuid.isEmpty())
         return false;
 
     QMutexLocker locker(&orderFilesMutex);
-    return QFile::remove(dir.absolutePath() + QLatin1Char('/') + ordine.Uuid + orderFileExtension);
+    return QFile::remove(orderFilePath(folderPath, ordine.Uuid));
 }
 
 OrdiniLocal::OrdineLocal OrdiniLocal::FromXML(QString xml)
@@ -269,6 +277,25 @@ void OrdiniLocal::parseRigaOrdineXmlElement(QXmlStreamReader &reader, OrdineLoca
 {
     const int tipoRiga = reader.attributes().value(QLatin1String("TipoRiga")).toInt();
 
+    // The elements that both kinds of row carry; false for any other element.
+    const auto readRigaElement = [this, &reader](const QStringRef &name, auto &riga) {
+        if (name == QLatin1String("FilePath"))
+            riga.FilePath = readCharacters(reader);
+        else if (name == QLatin1String("WsFileId"))
+            riga.WsFileId = readCharacters(reader);
+        else if (name == QLatin1String("Codice"))
+            riga.Codice = readCharacters(reader);
+        else if (name == QLatin1String("Descrizione"))
+            riga.Descrizione = readCharacters(reader);
+        else if (name == QLatin1String("FileSize"))
+            riga.FileSize = readCharacters(reader).toLongLong();
+        else if (name == QLatin1String("Inviata"))
+            riga.Inviata = boolFromText(readCharacters(reader));
+        else
+            return false;
+        return true;
+    };
+
     if (tipoRiga == 2) {
         OrdineRigaStampaLocal riga;
         initOrdineRigaStampaLocal(riga);
@@ -283,22 +310,12 @@ void OrdiniLocal::parseRigaOrdineXmlElement(QXmlStreamReader &reader, OrdineLoca
             if (!reader.isStartElement())
                 continue;
             const QStringRef name = reader.name();
-            if (name == QLatin1String("FilePath"))
-                riga.FilePath = readCharacters(reader);
-            else if (name == QLatin1String("WsFileId"))
-                riga.WsFileId = readCharacters(reader);
-            else if (name == QLatin1String("Codice"))
-                riga.Codice = readCharacters(reader);
-            else if (name == QLatin1String("Descrizione"))
-                riga.Descrizione = readCharacters(reader);
-            else if (name == QLatin1String("FormatoDesc"))
+            if (readRigaElement(name, riga))
+                continue;
+            if (name == QLatin1String("FormatoDesc"))
                 riga.FormatoDesc = readCharacters(reader);
             else if (name == QLatin1String("CartaDesc"))
                 riga.CartaDesc = readCharacters(reader);
-            else if (name == QLatin1String("FileSize"))
-                riga.FileSize = readCharacters(reader).toLongLong();
-            else if (name == QLatin1String("Inviata"))
-                riga.Inviata = boolFromText(readCharacters(reader));
             else if (name == QLatin1String("Prezzo"))
                 riga.Prezzo = readCharacters(reader).toDouble();
             else if (name == QLatin1String("Qta"))
@@ -330,19 +347,7 @@ void OrdiniLocal::parseRigaOrdineXmlElement(QXmlStreamReader &reader, OrdineLoca
             }
             if (!reader.isStartElement())
                 continue;
-            const QStringRef name = reader.name();
-            if (name == QLatin1String("FilePath"))
-                riga.FilePath = readCharacters(reader);
-            else if (name == QLatin1String("WsFileId"))
-                riga.WsFileId = readCharacters(reader);
-            else if (name == QLatin1String("Codice"))
-                riga.Codice = readCharacters(reader);
-            else if (name == QLatin1String("Descrizione"))
-                riga.Descrizione = readCharacters(reader);
-            else if (name == QLatin1String("FileSize"))
-                riga.FileSize = readCharacters(reader).toLongLong();
-            else if (name == QLatin1String("Inviata"))
-                riga.Inviata = boolFromText(readCharacters(reader));
+            readRigaElement(reader.name(), riga);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "accountlist.h"
 #include "servicecall.h"
 #include "soapaccountSOAPProxy.h"
 #include "sqlfilter.h"
@@ -154,23 +155,9 @@ std::vector<Account *> Operatore::listaSQL(int offset, int length, std::string f
     ServiceCall call(proxy);
     call.check<OperatoreException>(proxy->listaOperatori(&request, response));
 
-    // An answer without its list is an empty result; nil entries are skipped.
-    std::vector<std::unique_ptr<Operatore>> found;
-    if (const account__listaOperatoriResponseType *list = response.listaOperatoriResponse) {
-        found.reserve(list->Operatori.size());
-        for (const account__Operatore *record : list->Operatori) {
-            if (!record)
-                continue;
-            auto operatore = std::make_unique<Operatore>();
-            operatore->bindFrom(record);
-            found.push_back(std::move(operatore));
-        }
-    }
-    std::vector<Account *> result;
-    result.reserve(found.size());
-    for (auto &operatore : found)
-        result.push_back(operatore.release());
-    return result;
+    // An answer without its list is an empty result.
+    const account__listaOperatoriResponseType *list = response.listaOperatoriResponse;
+    return list ? accountlist::fromRecords<Operatore>(list->Operatori) : std::vector<Account *>();
 }
 
 std::vector<Account *> Operatore::lista(std::map<std::string, std::string> campi)
@@ -183,22 +170,14 @@ std::vector<Account *> Operatore::lista(std::map<std::string, std::string> campi
 
 bool Operatore::init(std::string username)
 {
-    std::vector<Account *> found = lista({{"username", username}});
     // LIKE also matches patterns and, on some servers, other letter case: take the
     // operator whose user name is this very one.
-    const Operatore *match = nullptr;
-    for (const Account *account : found) {
-        const auto *operatore = dynamic_cast<const Operatore *>(account);
-        if (operatore && operatore->username == username) {
-            match = operatore;
-            break;
-        }
-    }
-    if (match)
-        copyDataFrom(*match);
-    for (Account *account : found)
-        delete account;
-    return match != nullptr;
+    const std::unique_ptr<Operatore> match =
+        accountlist::withUsername<Operatore>(lista({{"username", username}}), username);
+    if (!match)
+        return false;
+    copyDataFrom(*match);
+    return true;
 }
 
 void Operatore::bindFrom(const account__Operatore *record)

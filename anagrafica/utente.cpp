@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "accountlist.h"
 #include "servicecall.h"
 #include "soapaccountSOAPProxy.h"
 #include "sqlfilter.h"
@@ -209,23 +210,9 @@ std::vector<Account *> Utente::listaSQL(int offset, int length, std::string filt
     ServiceCall call(proxy);
     call.check<UtenteException>(proxy->listaUtenti(&request, response));
 
-    // An answer without its list is an empty result; nil entries are skipped.
-    std::vector<std::unique_ptr<Utente>> found;
-    if (const account__listaUtentiResponseType *list = response.listaUtentiResponse) {
-        found.reserve(list->Utenti.size());
-        for (const account__Utente *record : list->Utenti) {
-            if (!record)
-                continue;
-            auto utente = std::make_unique<Utente>();
-            utente->bindFrom(record);
-            found.push_back(std::move(utente));
-        }
-    }
-    std::vector<Account *> result;
-    result.reserve(found.size());
-    for (auto &utente : found)
-        result.push_back(utente.release());
-    return result;
+    // An answer without its list is an empty result.
+    const account__listaUtentiResponseType *list = response.listaUtentiResponse;
+    return list ? accountlist::fromRecords<Utente>(list->Utenti) : std::vector<Account *>();
 }
 
 std::vector<Account *> Utente::lista(std::map<std::string, std::string> campi)
@@ -238,22 +225,14 @@ std::vector<Account *> Utente::lista(std::map<std::string, std::string> campi)
 
 bool Utente::init(std::string username)
 {
-    std::vector<Account *> found = lista({{"username", username}});
     // LIKE also matches patterns and, on some servers, other letter case: take the
     // customer whose user name is this very one.
-    const Utente *match = nullptr;
-    for (const Account *account : found) {
-        const auto *utente = dynamic_cast<const Utente *>(account);
-        if (utente && utente->username == username) {
-            match = utente;
-            break;
-        }
-    }
-    if (match)
-        *this = *match;
-    for (Account *account : found)
-        delete account;
-    return match != nullptr;
+    const std::unique_ptr<Utente> match =
+        accountlist::withUsername<Utente>(lista({{"username", username}}), username);
+    if (!match)
+        return false;
+    *this = *match;
+    return true;
 }
 
 void Utente::bindFrom(const account__Utente *record)

@@ -1,6 +1,7 @@
 -- Catalogue that comes with the program: the build turns it into the seed database
 -- korvex.s3db beside the program, which a first start copies into the data folder.
--- The laboratory simulator serves the same catalogue.
+-- The laboratory simulator serves the same catalogue, and the tests' small catalogue
+-- takes its tables from the CREATE statements here.
 -- Catalogue tables are read by column position: keep the column order.
 
 CREATE TABLE config (chiave VARCHAR(255) NOT NULL PRIMARY KEY, valore VARCHAR(255) NOT NULL);

@@ -1,5 +1,6 @@
 #pragma once
-// Answers of the account service for the tests, and the settings every test writes.
+// Answers of the account service for the tests, the settings every test writes, and
+// readers of the requests the tests record.
 
 #include <QByteArray>
 #include <QList>
@@ -12,6 +13,7 @@
 #include "anagrafica.h"
 #include "soaptestserver.h"
 #include "wssettingslock.h"
+#include "xmlassert.h"
 
 namespace accounttest {
 
@@ -43,6 +45,16 @@ inline QByteArray valueAnswer(const QByteArray &operation, const QByteArray &val
 {
     const QByteArray child = operation + "Response";
     return answer(operation, "<" + child + ">" + value + "</" + child + ">");
+}
+
+// The answer of a list operation ("listaUtenti", "listaOperatori") with these entries.
+inline QByteArray listAnswer(const QByteArray &operation, const QList<QByteArray> &entries)
+{
+    QByteArray list;
+    for (const QByteArray &entry : entries)
+        list += entry;
+    const QByteArray child = operation + "Response";
+    return answer(operation, "<" + child + ">" + list + "</" + child + ">");
 }
 
 // <tag xsi:type="..."> with the fields as unqualified children (no xsi:type when empty).
@@ -81,6 +93,27 @@ inline Fields operatorFields(int id, const QByteArray &username)
             {"nome", "Anna"},               {"cognome", "Bianchi"},
             {"email", "a@example.invalid"}, {"tel_fisso", "051 1"},
             {"tel_cell", "347 2"}};
+}
+
+// The operation element of a recorded request, checked to be "account:<name>".
+inline QDomElement operationOf(const SoapTestServer::Request &request, const QString &name)
+{
+    const xmlassert::Message message(request.body);
+    if (!message.isValid())
+        qWarning("request is not XML: %s", qPrintable(message.parseError()));
+    const QDomElement operation = message.operation();
+    if (operation.localName() != name || operation.namespaceURI() != QLatin1String(accountUri)) {
+        qWarning("expected account:%s, got {%s}%s", qPrintable(name),
+                 qPrintable(operation.namespaceURI()), qPrintable(operation.localName()));
+        return {};
+    }
+    return operation;
+}
+
+// The text of an element's child.
+inline QString text(const QDomElement &parent, const QString &child)
+{
+    return xmlassert::child(parent, child).text();
 }
 
 } // namespace accounttest

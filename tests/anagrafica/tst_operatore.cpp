@@ -17,22 +17,6 @@ const QStringList operatorElements = {"id",        "username", "password", "auto
                                       "stato_account", "codice_operatore", "nome", "cognome",
                                       "email",     "tel_fisso", "tel_cell"};
 
-QDomElement operationOf(const SoapTestServer::Request &request, const QString &name)
-{
-    const QDomElement operation = xmlassert::Message(request.body).operation();
-    if (operation.localName() != name || operation.namespaceURI() != QLatin1String(accountUri)) {
-        qWarning("expected account:%s, got {%s}%s", qPrintable(name),
-                 qPrintable(operation.namespaceURI()), qPrintable(operation.localName()));
-        return {};
-    }
-    return operation;
-}
-
-QString text(const QDomElement &parent, const QString &child)
-{
-    return xmlassert::child(parent, child).text();
-}
-
 void fill(Operatore &operatore)
 {
     operatore.Setid(8);
@@ -66,10 +50,7 @@ void verifyOperator(const Operatore &operatore, int id, const std::string &usern
 
 QByteArray operatorsAnswer(const QList<QByteArray> &records)
 {
-    QByteArray list;
-    for (const QByteArray &r : records)
-        list += r;
-    return answer("listaOperatori", "<listaOperatoriResponse>" + list + "</listaOperatoriResponse>");
+    return listAnswer("listaOperatori", records);
 }
 
 QByteArray anOperator(int id, const QByteArray &username)

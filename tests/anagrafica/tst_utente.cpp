@@ -25,26 +25,6 @@ const QStringList customerElements = {
     "email", "fax",      "indirizzo", "piva",           "provincia",     "tel_fisso",
     "tel_cell", "notifiche", "pagamento", "spedizione"};
 
-// The operation element of a recorded request, checked to be "account:<name>".
-QDomElement operationOf(const SoapTestServer::Request &request, const QString &name)
-{
-    const xmlassert::Message message(request.body);
-    if (!message.isValid())
-        qWarning("request is not XML: %s", qPrintable(message.parseError()));
-    const QDomElement operation = message.operation();
-    if (operation.localName() != name || operation.namespaceURI() != QLatin1String(accountUri)) {
-        qWarning("expected account:%s, got {%s}%s", qPrintable(name),
-                 qPrintable(operation.namespaceURI()), qPrintable(operation.localName()));
-        return {};
-    }
-    return operation;
-}
-
-QString text(const QDomElement &parent, const QString &child)
-{
-    return xmlassert::child(parent, child).text();
-}
-
 void fill(Utente &utente)
 {
     utente.Setid(12);
@@ -119,10 +99,7 @@ void verifyCustomer(const Utente &utente, int id, const std::string &username)
 
 QByteArray customersAnswer(const QList<QByteArray> &records)
 {
-    QByteArray list;
-    for (const QByteArray &r : records)
-        list += r;
-    return answer("listaUtenti", "<listaUtentiResponse>" + list + "</listaUtentiResponse>");
+    return listAnswer("listaUtenti", records);
 }
 
 QByteArray customer(int id, const QByteArray &username)

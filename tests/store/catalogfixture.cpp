@@ -46,15 +46,22 @@ QStringList statements(const QString &sql)
     return result;
 }
 
-bool build(const QString &sqlPath, const QString &databasePath, QString *error)
+namespace {
+
+bool readStatements(const QString &sqlPath, QStringList *result, QString *error)
 {
     QFile script(sqlPath);
     if (!script.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = script.errorString();
+            *error = sqlPath + QStringLiteral(": ") + script.errorString();
         return false;
     }
-    const QStringList all = statements(QString::fromUtf8(script.readAll()));
+    *result = statements(QString::fromUtf8(script.readAll()));
+    return true;
+}
+
+bool run(const QStringList &all, const QString &databasePath, QString *error)
+{
     QFile::remove(databasePath);
 
     const QString name = QStringLiteral("catalogfixture:") + databasePath;
@@ -82,9 +89,26 @@ bool build(const QString &sqlPath, const QString &databasePath, QString *error)
     return ok;
 }
 
+} // namespace
+
+bool build(const QString &sqlPath, const QString &databasePath, QString *error)
+{
+    QStringList all;
+    return readStatements(sqlPath, &all, error) && run(all, databasePath, error);
+}
+
 bool buildFixture(const QString &databasePath, QString *error)
 {
-    return build(fixtureSqlPath(), databasePath, error);
+    QStringList seed;
+    QStringList rows;
+    if (!readStatements(seedSqlPath(), &seed, error) || !readStatements(fixtureSqlPath(), &rows, error))
+        return false;
+    QStringList all;
+    for (const QString &statement : qAsConst(seed)) {
+        if (statement.startsWith(QLatin1String("CREATE "), Qt::CaseInsensitive))
+            all.append(statement);
+    }
+    return run(all + rows, databasePath, error);
 }
 
 } // namespace catalogfixture

@@ -197,10 +197,12 @@ void OrdineUpload::stopUpload()
     if (m_startPending) {
         m_startPending = false;
         startUpload();
-    } else if (after == AfterWorker::StartNext) {
+    } else if (after != AfterWorker::Nothing) {
+        // The order files say what is left: orders queued since the last one ended, while its
+        // worker was still ending, go out too.
         startNext();
-    } else if (after == AfterWorker::Finished) {
-        emit finishedProcessingQueue();
+        if (!worker)
+            emit finishedProcessingQueue();
     }
 }
 

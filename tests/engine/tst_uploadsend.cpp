@@ -98,6 +98,7 @@ private slots:
     void stopReturnsAtOnce();
     void cancelTheOrderBeingSent();
     void prioritiesWrittenWhileSendingKeepTheRows();
+    void orderQueuedAsTheLastOneEnds();
 
 private:
     OrdiniLocal::OrdineLocal savedOrder(const QString &note, int prints, int files, int seed);
@@ -362,6 +363,41 @@ void TestUploadSend::prioritiesWrittenWhileSendingKeepTheRows()
     QCOMPARE(sentRows(sending.Uuid), 2);
     QVERIFY(m_fixture->load(waiting.Uuid, onDisk));
     QCOMPARE(onDisk.Priorita, 1);
+}
+
+void TestUploadSend::orderQueuedAsTheLastOneEnds()
+{
+    OrdiniLocal::OrdineLocal last = savedOrder(QStringLiteral("ultimo"), 0, 1, 10);
+
+    OrdineUpload queue;
+    SignalLog log(queue);
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    // A composer queues an order and asks to send it just as the last order has ended, while
+    // that order's worker is still ending.
+    OrdiniLocal::OrdineLocal queued;
+    bool queuedOnce = false;
+    connect(&queue, &OrdineUpload::orderTerminated, this, [&] {
+        if (queuedOnce)
+            return;
+        queuedOnce = true;
+        queued = savedOrder(QStringLiteral("accodato"), 0, 1, 11);
+        QVERIFY(queue.append(queued));
+        queue.startUpload();
+    });
+    queue.startUpload();
+    QVERIFY(finished.wait(60000));
+    // The queue is done only once the order queued meanwhile has gone too.
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 10000);
+    QVERIFY(queuedOnce);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(queue.queueSize(), 0);
+    QVERIFY(!m_fixture->orderFileExists(last.Uuid));
+    QVERIFY(!m_fixture->orderFileExists(queued.Uuid));
+    const EngineFixture::LabState lab = m_fixture->labState();
+    QCOMPARE(lab.orders.size(), 2);
+    QCOMPARE(lab.orders.at(1).note, QStringLiteral("accodato"));
+    const QString fault = m_fixture->checkNoDuplicateOrOrphan();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }
 
 QTEST_GUILESS_MAIN(TestUploadSend)

@@ -288,6 +288,9 @@ void MainWindow::on_toolButtonLogout_clicked()
     KorvexGlobals::WsUsername.clear();
     KorvexGlobals::WsPassword.clear();
     Session::releaseUtente();
+    // A worker that was sending has reported its stop by now, which shows the strip idle;
+    // the queue is empty, so the strip goes.
+    hideUploadingWidget();
     KorvexGlobals settings(nullptr);
     settings.saveSettings();
     ui->toolButtonLogout->hide();

@@ -581,6 +581,10 @@ void TestMainWindow::logoutWhileSendingStopsTheWorker()
     QVERIFY(!queue->processingUploads());
     QVERIFY(!KorvexGlobals::utente);
     QCOMPARE(queue->queueSize(), 0);
+    // Nothing is left to send: the strip goes, also once the worker has reported its stop.
+    QTest::qWait(100);
+    QVERIFY(window->findChild<QWidget *>("widgetUploading")->isHidden());
+    QCOMPARE(window->height(), 430);
     QCOMPARE(fixture->storedSetting("WsUsername"), QString());
     // The order stays for the next login, not sent.
     QVERIFY(QFile::exists(KorvexGlobals::ordersQueuePath() + "/" + uuid + ".kv2"));

@@ -216,6 +216,13 @@ void MainWindow::on_toolButtonCreaDb_clicked()
 void MainWindow::loginRequest()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    // A second request while the dialog is shown (a double click on the login button lands
+    // in the events just processed) brings that dialog forward instead of opening another.
+    if (loginDialog && loginDialog->isVisible()) {
+        loginDialog->raise();
+        loginDialog->activateWindow();
+        return;
+    }
     auto *dialog = new LoginDialog(nullptr);
     dialog->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
@@ -235,6 +242,7 @@ void MainWindow::loginRequest()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     dialog->show();
+    loginDialog = dialog;
     connect(dialog, &QDialog::accepted, this, &MainWindow::onLoginSucceded);
     connect(dialog, &QDialog::rejected, this, &MainWindow::onLoginCancelled);
 }
@@ -288,6 +296,9 @@ void MainWindow::on_toolButtonLogout_clicked()
     KorvexGlobals::WsUsername.clear();
     KorvexGlobals::WsPassword.clear();
     Session::releaseUtente();
+    // A worker that was sending has reported its stop by now, which shows the strip idle;
+    // the queue is empty, so the strip goes.
+    hideUploadingWidget();
     KorvexGlobals settings(nullptr);
     settings.saveSettings();
     ui->toolButtonLogout->hide();

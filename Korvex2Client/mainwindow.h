@@ -3,9 +3,11 @@
 #include <QFileInfo>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
+class LoginDialog;
 class QListWidgetItem;
 
 namespace Ui {
@@ -64,6 +66,8 @@ private:
     QString layoutTable;
     QString dbPath;
     QString bannerUrl;
+    // The login dialog while it is shown.
+    QPointer<LoginDialog> loginDialog;
     bool queueWindowOpen = false;
     bool queueStarted = false;
     bool m_startFailed = false;

@@ -358,6 +358,8 @@ void TestAccountDialogs::resetRefusedOrFailed_data()
     QTest::newRow("wrong code: service answers false") << "codice" << "ZZZZ" << QString() << generic;
     QTest::newRow("fault text step 1") << "username" << "demo" << accented << accented;
     QTest::newRow("fault text step 2") << "codice" << "ABCD" << accented << accented;
+    const QString markup = QStringLiteral("Codice <b>ABCD</b> scaduto: <i>richiedine</i> un altro & riprova");
+    QTest::newRow("fault text with markup") << "codice" << "ABCD" << markup << markup;
 }
 
 void TestAccountDialogs::resetRefusedOrFailed()
@@ -379,6 +381,8 @@ void TestAccountDialogs::resetRefusedOrFailed()
     auto *error = dialog.findChild<QLabel *>(first ? "labelInvioCodiceErrore" : "labelResetPasswordErrore");
     QVERIFY(error->isVisible());
     QCOMPARE(error->text(), expected);
+    // The service's words are shown as they are, never read as markup.
+    QCOMPARE(error->textFormat(), Qt::PlainText);
     QVERIFY(dialog.findChild<QLabel *>(first ? "labelInvioCodiceConferma" : "labelResetPasswordConferma")->isHidden());
     QVERIFY(dialog.findChild<QFrame *>(first ? "frameInvioCodice" : "frameResetPassword")->isVisible());
     QVERIFY(GuiFixture::edit(&dialog, field.toLatin1().constData())->isEnabled());

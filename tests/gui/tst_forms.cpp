@@ -1,11 +1,17 @@
 // Every window's form builds, connects all its by-name slots and shows what the window
 // puts in it; the small windows' behaviour.
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -28,6 +34,8 @@ private slots:
     void initTestCase();
     void connectsEverySlotByName_data();
     void connectsEverySlotByName();
+    void usableByKeyboardAndNamed_data();
+    void usableByKeyboardAndNamed();
     void articoloWidgetStartsEmpty();
     void articoloWidgetShowsWhatItIsGiven();
     void aboutDialogShowsRunningVersion();
@@ -65,6 +73,71 @@ void TestForms::connectsEverySlotByName()
     std::unique_ptr<QWidget> window(make());
     QVERIFY(window);
     QCOMPARE(catcher.matching(QStringLiteral("connectSlotsByName")), QStringList());
+    window.reset();
+    Startup::shutdownUploadQueue();
+}
+
+void TestForms::usableByKeyboardAndNamed_data()
+{
+    QTest::addColumn<Factory>("make");
+    QTest::newRow("AboutDialog") << Factory([] { return new AboutDialog; });
+    QTest::newRow("ResetPasswordDialog") << Factory([] { return new ResetPasswordDialog; });
+    QTest::newRow("SignupDialog") << Factory([] { return new SignupDialog; });
+    QTest::newRow("LoginDialog") << Factory([] { return new LoginDialog; });
+    QTest::newRow("MainWindow") << Factory([] { return new MainWindow; });
+}
+
+// Every field, button and list that the customer can reach is named for a screen reader (by
+// its own text, its label or an accessible name), every line edit has its label as buddy, and
+// Tab goes round all of them.
+void TestForms::usableByKeyboardAndNamed()
+{
+    QFETCH(Factory, make);
+    ModalAnswerer answerer;
+    answerer.watchDialogs(QStringLiteral("LoginDialog"));
+    // The main window asks for a login first; the customer goes on without one.
+    answerer.answerWith([](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+    std::unique_ptr<QWidget> window(make());
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    if (qobject_cast<MainWindow *>(window.get()))
+        QTRY_VERIFY(answerer.count() == 1 && window->isVisible());
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+    QList<QWidget *> reachable;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const bool input = qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractButton *>(w) ||
+                           qobject_cast<QAbstractItemView *>(w);
+        if (input && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+            reachable.append(w);
+    }
+    QVERIFY(!reachable.isEmpty());
+
+    const QList<QLabel *> labels = window->findChildren<QLabel *>();
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const bool shown = w->isVisible();
+        if (qobject_cast<QLineEdit *>(w) && shown) {
+            const bool buddied = std::any_of(labels.begin(), labels.end(), [w](QLabel *l) { return l->buddy() == w; });
+            QVERIFY2(buddied, qPrintable(w->objectName() + " has no label as buddy"));
+        }
+        if ((reachable.contains(w) || qobject_cast<QProgressBar *>(w)) && shown) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+            QVERIFY(a);
+            QVERIFY2(!a->text(QAccessible::Name).trimmed().isEmpty(), qPrintable(w->objectName() + " has no name"));
+        }
+    }
+
+    reachable.first()->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), reachable.first());
+    QSet<QWidget *> visited;
+    for (int i = 0; i < 2 * reachable.size() + 2; ++i) {
+        visited.insert(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    for (QWidget *w : qAsConst(reachable))
+        QVERIFY2(visited.contains(w), qPrintable(w->objectName() + " is not reached by Tab"));
+    QCOMPARE(answerer.unexpected(), 0);
     window.reset();
     Startup::shutdownUploadQueue();
 }

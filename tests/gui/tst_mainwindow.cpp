@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -136,6 +137,7 @@ private slots:
     void paymentPageAfterTheQueueWasSent();
     void paymentPageUrlIsEncoded();
     void logoutWhileSendingStopsTheWorker();
+    void doubleClickOnLoginOpensOneDialog();
 
 private:
     // Builds the main window; its login request then runs. answer handles the login dialog
@@ -581,10 +583,37 @@ void TestMainWindow::logoutWhileSendingStopsTheWorker()
     QVERIFY(!queue->processingUploads());
     QVERIFY(!KorvexGlobals::utente);
     QCOMPARE(queue->queueSize(), 0);
+    // Nothing is left to send: the strip goes, also once the worker has reported its stop.
+    QTest::qWait(100);
+    QVERIFY(window->findChild<QWidget *>("widgetUploading")->isHidden());
+    QCOMPARE(window->height(), 430);
     QCOMPARE(fixture->storedSetting("WsUsername"), QString());
     // The order stays for the next login, not sent.
     QVERIFY(QFile::exists(KorvexGlobals::ordersQueuePath() + "/" + uuid + ".kv2"));
     QCOMPARE(sim->counts().orders, orders);
+}
+
+void TestMainWindow::doubleClickOnLoginOpensOneDialog()
+{
+    open([](LoginDialog *dialog) { dialog->reject(); });
+    // Two clicks that wait in the event queue, as a quick double click leaves them.
+    QToolButton *login = button(window, "toolButtonLogin");
+    const QPoint at = login->rect().center();
+    for (int i = 0; i < 2; ++i) {
+        QCoreApplication::postEvent(login, new QMouseEvent(QEvent::MouseButtonPress, at, login->mapToGlobal(at),
+                                                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(login, new QMouseEvent(QEvent::MouseButtonRelease, at, login->mapToGlobal(at),
+                                                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    }
+    answerer->answerWith([](QWidget *) {}); // left open
+    QTRY_COMPARE(answerer->count(), 2);
+    QTest::qWait(300);
+    QCOMPARE(answerer->count(), 2);
+    QCOMPARE(answerer->unexpected(), 0);
+    int shown = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        shown += qobject_cast<LoginDialog *>(w) && w->isVisible();
+    QCOMPARE(shown, 1);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -275,3 +275,16 @@ QString EngineFixture::checkNoDuplicateOrOrphan() const
     }
     return QString();
 }
+
+int EngineFixture::sentRows(const QString &uuid) const
+{
+    OrdiniLocal::OrdineLocal onDisk;
+    if (!load(uuid, onDisk))
+        return -1;
+    int sent = 0;
+    for (const auto &riga : qAsConst(onDisk.righeFile))
+        sent += riga.Inviata ? 1 : 0;
+    for (const auto &riga : qAsConst(onDisk.righeStampa))
+        sent += riga.Inviata ? 1 : 0;
+    return sent;
+}

@@ -50,6 +50,8 @@ public:
 
     // Order files in the orders folder.
     bool save(OrdiniLocal::OrdineLocal &ordine) const;
+    // rows of the order file on disk marked sent; -1 when the file cannot be read
+    int sentRows(const QString &uuid) const;
     bool load(const QString &uuid, OrdiniLocal::OrdineLocal &ordine) const;
     bool orderFileExists(const QString &uuid) const;
     QStringList orderFiles() const;

@@ -102,7 +102,6 @@ private slots:
 
 private:
     OrdiniLocal::OrdineLocal savedOrder(const QString &note, int prints, int files, int seed);
-    int sentRows(const QString &uuid);
 
     std::unique_ptr<EngineFixture> m_fixture;
 };
@@ -143,19 +142,6 @@ OrdiniLocal::OrdineLocal TestUploadSend::savedOrder(const QString &note, int pri
     if (!m_fixture->save(ordine))
         qWarning("order not saved");
     return ordine;
-}
-
-int TestUploadSend::sentRows(const QString &uuid)
-{
-    OrdiniLocal::OrdineLocal onDisk;
-    if (!m_fixture->load(uuid, onDisk))
-        return -1;
-    int sent = 0;
-    for (const auto &riga : qAsConst(onDisk.righeFile))
-        sent += riga.Inviata ? 1 : 0;
-    for (const auto &riga : qAsConst(onDisk.righeStampa))
-        sent += riga.Inviata ? 1 : 0;
-    return sent;
 }
 
 void TestUploadSend::threeOrdersEndToEnd()
@@ -289,7 +275,7 @@ void TestUploadSend::stopReturnsAtOnce()
     QCOMPARE(queue.queueSize(), 1);
     OrdiniLocal::OrdineLocal onDisk;
     QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
-    QCOMPARE(sentRows(ordine.Uuid), 0);
+    QCOMPARE(m_fixture->sentRows(ordine.Uuid), 0);
     QVERIFY(!onDisk.righeFile.at(0).WsFileId.isEmpty());
     QCOMPARE(m_fixture->lab().counts().fileRecords, 1);
     QVERIFY(!log.entries.contains(QStringLiteral("finished")));
@@ -334,7 +320,7 @@ void TestUploadSend::cancelTheOrderBeingSent()
     QVERIFY(m_fixture->load(cancelled.Uuid, onDisk));
     QVERIFY(!onDisk.Attivo);
     QVERIFY(!onDisk.Inviato);
-    QCOMPARE(sentRows(cancelled.Uuid), 1);
+    QCOMPARE(m_fixture->sentRows(cancelled.Uuid), 1);
     QVERIFY(!m_fixture->orderFileExists(next.Uuid));
     const EngineFixture::LabState lab = m_fixture->labState();
     QCOMPARE(lab.orders.size(), 1);
@@ -360,7 +346,7 @@ void TestUploadSend::prioritiesWrittenWhileSendingKeepTheRows()
     OrdiniLocal::OrdineLocal onDisk;
     QVERIFY(m_fixture->load(sending.Uuid, onDisk));
     QCOMPARE(onDisk.Priorita, 0);
-    QCOMPARE(sentRows(sending.Uuid), 2);
+    QCOMPARE(m_fixture->sentRows(sending.Uuid), 2);
     QVERIFY(m_fixture->load(waiting.Uuid, onDisk));
     QCOMPARE(onDisk.Priorita, 1);
 }

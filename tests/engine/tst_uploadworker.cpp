@@ -74,7 +74,6 @@ private slots:
 private:
     RunReport run(OrdiniLocal::OrdineLocal &ordine, const RunHooks &hooks = RunHooks());
     OrdiniLocal::OrdineLocal threeRowOrder();
-    int sentRows(const QString &uuid);
 
     std::unique_ptr<EngineFixture> m_fixture;
 };
@@ -157,19 +156,6 @@ OrdiniLocal::OrdineLocal TestUploadWorker::threeRowOrder()
     return ordine;
 }
 
-int TestUploadWorker::sentRows(const QString &uuid)
-{
-    OrdiniLocal::OrdineLocal onDisk;
-    if (!m_fixture->load(uuid, onDisk))
-        return -1;
-    int sent = 0;
-    for (const auto &riga : qAsConst(onDisk.righeFile))
-        sent += riga.Inviata ? 1 : 0;
-    for (const auto &riga : qAsConst(onDisk.righeStampa))
-        sent += riga.Inviata ? 1 : 0;
-    return sent;
-}
-
 void TestUploadWorker::skippedOrders_data()
 {
     QTest::addColumn<bool>("attivo");
@@ -240,7 +226,7 @@ void TestUploadWorker::sendsTheOrder()
     QVERIFY(onDisk.Inviato);
     QCOMPARE(onDisk.Utente, m_fixture->customer()->Getid());
     QVERIFY(!onDisk.WsId.isEmpty());
-    QCOMPARE(sentRows(ordine.Uuid), 3);
+    QCOMPARE(m_fixture->sentRows(ordine.Uuid), 3);
 
     const EngineFixture::LabState lab = m_fixture->labState();
     QCOMPARE(lab.orders.size(), 1);
@@ -323,7 +309,7 @@ void TestUploadWorker::failures()
     QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
     QVERIFY(!onDisk.Inviato);
     QVERIFY(onDisk.WsId.isEmpty());
-    QCOMPARE(sentRows(ordine.Uuid), rowsSent);
+    QCOMPARE(m_fixture->sentRows(ordine.Uuid), rowsSent);
     QCOMPARE(m_fixture->lab().counts().orders, 0);
     // No rendering is left behind, also one made ahead for a row that was not reached.
     QCOMPARE(QDir(PrintImageRenderer::temporaryFolder()).entryList(QDir::Files).size(), 0);
@@ -402,7 +388,7 @@ void TestUploadWorker::fileDeletedDuringTheRun()
     QVERIFY(report.finished);
     QCOMPARE(report.terminals, 1);
     QCOMPARE(report.missing, QStringList{QStringLiteral("monti.jpg")});
-    QCOMPARE(sentRows(ordine.Uuid), 2);
+    QCOMPARE(m_fixture->sentRows(ordine.Uuid), 2);
     OrdiniLocal::OrdineLocal onDisk;
     QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
     QVERIFY(onDisk.righeStampa.at(1).WsFileId.isEmpty());

@@ -2,10 +2,8 @@
 // lost or half-written file, also when it fails or races another save.
 
 #include <atomic>
-#include <csignal>
 #include <memory>
 
-#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +12,7 @@
 #include <QTest>
 #include <QThread>
 
+#include "filesizelimit.h"
 #include "korvex2exception.h"
 #include "korvexglobals.h"
 #include "orderfixture.h"
@@ -74,31 +73,6 @@ OrdiniLocal::OrdineLocal orderWithRows(int rows, const QString &note)
     }
     return o;
 }
-
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        m_ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    Q_DISABLE_COPY(FileSizeLimit)
-    bool ok() const { return m_ok; }
-
-private:
-    rlimit m_old {};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_ok = false;
-};
 
 } // namespace
 

@@ -278,3 +278,26 @@ QString KorvexGlobals::ordersQueuePath()
 {
     return QDir(appDataPath).absolutePath() + QLatin1Char('/') + QStringLiteral("orders_queue");
 }
+
+QString KorvexGlobals::fileSizeToString(quint64 size)
+{
+    double x = static_cast<double>(size);
+    QString unit = QStringLiteral("byte");
+    if (x >= 1024.0 && x < 1048576.0) {
+        x *= 1.0 / 1024.0;
+        unit = QStringLiteral("KB");
+    } else if (x >= 1048576.0 && x < 1073741824.0) {
+        x *= 1.0 / 1024.0;
+        x *= 1.0 / 1024.0;
+        unit = QStringLiteral("MB");
+    } else if (x >= 1073741824.0) {
+        x *= 1.0 / 1024.0;
+        x *= 1.0 / 1024.0;
+        x *= 1.0 / 1024.0;
+        unit = QStringLiteral("GB");
+    }
+    // Halves round up. The hundredths go through a 64-bit integer: the largest size,
+    // 2^64 - 1 bytes, is about 1.7e12 hundredths of a gigabyte, far inside its range.
+    const double rounded = static_cast<double>(static_cast<qint64>(x * 100.0 + 0.5)) / 100.0;
+    return QStringLiteral("%1 %2").arg(QString::number(rounded, 'g', 6), unit);
+}

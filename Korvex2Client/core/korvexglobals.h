@@ -36,6 +36,9 @@ public:
     // The folder of the order files: "orders_queue" in the data folder. Every reader and
     // writer of order files takes it from here.
     static QString ordersQueuePath();
+    // The text of a size field: "0 byte", "1.5 KB", "4.77 MB", "1 GB"; two decimals at most,
+    // "." as decimal point whatever the locale.
+    static QString fileSizeToString(quint64 size);
 
     // The laboratory's domain, appended to a bare server name.
     static const QString laboratoryDomainSuffix;

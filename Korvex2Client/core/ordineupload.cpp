@@ -427,3 +427,13 @@ void OrdineUpload::onCurrentProcessingFileChanged(QFileInfo file)
         return;
     emit currentProcessingFileChanged(file);
 }
+
+QString OrdineUpload::currentUuid() const
+{
+    return worker ? m_currentUuid : QString();
+}
+
+bool OrdineUpload::isSending(const QString &uuid) const
+{
+    return !uuid.isEmpty() && worker && m_currentUuid == uuid;
+}

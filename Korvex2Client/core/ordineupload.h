@@ -38,6 +38,9 @@ public:
     OrdiniLocal::OrdineLocal ordineAtIndex(int i) const;
     int queueSize() const;
     bool processingUploads() const;
+    // The Uuid of the order a worker is sending now (empty when none), and whether it is uuid.
+    QString currentUuid() const;
+    bool isSending(const QString &uuid) const;
     int currentProcessingFileQueueSize() const;
     int aggiornaPrioritaCodaDownload();
 

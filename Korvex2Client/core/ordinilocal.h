@@ -112,8 +112,9 @@ public:
     // Writes the order file atomically (a temporary file renamed over the old one); gives
     // the order a new Uuid first when it has none. An empty folder selects the orders
     // folder (KorvexGlobals::ordersQueuePath()). Returns false when nothing was written,
-    // also when a text holds a character that an XML file cannot carry.
-    bool SaveXML(OrdineLocal &ordine, QString folder = QString());
+    // also when a text holds a character that an XML file cannot carry; *error, when given,
+    // then holds the reason as text for the user.
+    bool SaveXML(OrdineLocal &ordine, QString folder = QString(), QString *error = nullptr);
     bool DeleteXML(OrdineLocal ordine, QString folder = QString());
     // Throws Korvex2Exception with the XML reader's error text when the text is not a
     // whole, well-formed document; never returns a partly read order.

@@ -187,30 +187,46 @@ QString OrdiniLocal::ToXML(OrdineLocal ordine)
     return xml;
 }
 
-bool OrdiniLocal::SaveXML(OrdineLocal &ordine, QString folder)
+bool OrdiniLocal::SaveXML(OrdineLocal &ordine, QString folder, QString *error)
 {
+    auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+
     const QString folderPath = orderFilesFolder(folder);
     if (folderPath.isEmpty())
-        return false;
+        return fail(QStringLiteral("Impossibile creare la cartella %1.")
+                        .arg(QDir::toNativeSeparators(folder.isEmpty() ? KorvexGlobals::ordersQueuePath() : folder)));
 
     if (ordine.Uuid.isEmpty())
         ordine.Uuid = QUuid::createUuid().toString(QUuid::WithBraces);
 
     const QString xml = ToXML(ordine);
     if (!readableAsXml(xml))
-        return false;
+        return fail(QStringLiteral("L'ordine contiene caratteri di controllo che non si possono salvare: "
+                                   "toglierli dalle note, dal cliente o dai nomi dei file."));
     const QByteArray bytes = xml.toUtf8();
 
     QMutexLocker locker(&orderFilesMutex);
-    QSaveFile file(orderFilePath(folderPath, ordine.Uuid));
+    const QString path = orderFilePath(folderPath, ordine.Uuid);
+    QSaveFile file(path);
+    auto writeFailed = [&]() {
+        return fail(QStringLiteral("Impossibile scrivere il file %1: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+    };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
+        return writeFailed();
     if (file.write(bytes) != bytes.size()) {
+        writeFailed();
         file.cancelWriting();
         file.commit();
         return false;
     }
-    return file.commit();
+    if (!file.commit())
+        return writeFailed();
+    return true;
 }
 
 bool OrdiniLocal::DeleteXML(OrdineLocal ordine, QString folder)

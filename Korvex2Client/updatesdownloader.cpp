@@ -204,9 +204,14 @@ void UpdatesDownloader::abortTransfer()
     idle.stop();
     if (!currentDownload)
         return;
-    disconnect(currentDownload, &QNetworkReply::errorOccurred, this, &UpdatesDownloader::onError);
-    currentDownload->abort();
-    connect(currentDownload, &QNetworkReply::errorOccurred, this, &UpdatesDownloader::onError);
+    QNetworkReply *reply = currentDownload;
+    if (reply->error() != QNetworkReply::NoError || reply->isFinished())
+        return; // ended already
+    disconnect(reply, &QNetworkReply::errorOccurred, this, &UpdatesDownloader::onError);
+    reply->abort();
+    // The abort's finished() may have released the reply already.
+    if (currentDownload == reply)
+        connect(reply, &QNetworkReply::errorOccurred, this, &UpdatesDownloader::onError);
 }
 
 void UpdatesDownloader::releaseReply()

@@ -393,9 +393,13 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_html(404, "Aggiornamento non trovato", "<p>%s</p>" % html.escape(name))
         with open(path, "rb") as f:
             data = f.read()
-        if not knob:
-            return self.send(200, data, "application/octet-stream")
-        self.send_file_slowly(data, knob)
+        try:
+            if not knob:
+                return self.send(200, data, "application/octet-stream")
+            self.send_file_slowly(data, knob)
+        except OSError:
+            # The client went away: its own business.
+            self.close_connection = True
 
     def send_file_slowly(self, data, knob):
         """An update file under a knob: without Content-Length, at a limited rate, stalling

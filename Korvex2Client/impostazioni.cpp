@@ -311,6 +311,7 @@ void Impostazioni::checkForUpdates()
     pendingQueries = 2;
     ui->labelLoader->setMovie(loaderMovie);
     ui->labelCheckUpdatesInProgress->setText(tr("Controllo aggiornamenti"));
+    ui->widgetCheckUpdatesInProgress->setToolTip(QString());
     updatesThread->start(QThread::InheritPriority);
 }
 
@@ -348,7 +349,8 @@ void Impostazioni::onUpdatesErrorOccurred(const QString &code, const QString &me
     // failure of the check's last query is shown.
     ui->labelLoader->setMovie(nullptr);
     ui->labelLoader->setPixmap(QPixmap(QStringLiteral(":/Resource/removeAllFile.gif")));
-    ui->labelCheckUpdatesInProgress->setText(tr("Impossibile verificare gli aggiornamenti: %1").arg(message));
+    ui->labelCheckUpdatesInProgress->setText(tr("Impossibile verificare gli aggiornamenti"));
+    ui->widgetCheckUpdatesInProgress->setToolTip(message);
     ui->toolButtonCheckUpdates->show();
 }
 

@@ -7,6 +7,8 @@
 
 UpdatesWatcher::UpdatesWatcher(QObject *parent)
     : QObject(parent)
+    , endpoint(KorvexGlobals::WsEndpoint.toStdString())
+    , dataVersion(KorvexGlobals::ServiceDataDbVersion)
 {
     qRegisterMetaType<korvex2__IdComponenteType>("korvex2__IdComponenteType");
 }
@@ -26,7 +28,7 @@ AggiornamentoItem UpdatesWatcher::getAggiornamentoItem(korvex2__IdComponenteType
         {
             // The upload worker writes the same statics from its thread.
             std::lock_guard<std::mutex> lock(korvexWsSettingsMutex());
-            korvex2::WsEndpoint = KorvexGlobals::WsEndpoint.toStdString();
+            korvex2::WsEndpoint = endpoint;
             korvex2::WsOperatorAuth = false;
         }
         Aggiornamento aggiornamento;
@@ -71,7 +73,7 @@ bool UpdatesWatcher::checkForServiceDataUpdates()
     if (!query(korvex2__IdComponenteType__DatiServizio))
         return false;
     if (item.componente == korvex2__IdComponenteType__DatiServizio
-        && isNewer(item.major, item.minor, item.build, KorvexGlobals::ServiceDataDbVersion, 0, 0)) {
+        && isNewer(item.major, item.minor, item.build, dataVersion, 0, 0)) {
         emit newUpdateAvailable(korvex2__IdComponenteType__DatiServizio);
         return true;
     }

@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QThread>
+
+#include <string>
 #include <QString>
 
 #include "aggiornamento.h"
@@ -23,6 +25,8 @@ public:
     static constexpr int ProgramMinor = 1;
     static constexpr int ProgramBuild = 13;
 
+    // Takes the service address and the local data version of this moment: the check's
+    // thread never reads the program's settings while the GUI thread may change them.
     explicit UpdatesWatcher(QObject *parent = nullptr);
 
     // One query for the component; throws Korvex2Exception (the service's own
@@ -48,6 +52,9 @@ signals:
 private:
     // The query, its failure reported through errorOccurred; false when it failed.
     bool query(korvex2__IdComponenteType componente);
+
+    std::string endpoint;
+    int dataVersion = 0;
 };
 
 // Ends a check's thread and its watcher without waiting: the watcher's signals are cut off,

@@ -70,7 +70,7 @@ void UpdatesDownloader::fail(const QString &title, const QString &text)
 
 void UpdatesDownloader::startDownload()
 {
-    if (!downloadEnded || currentDownload || !finishedFile.isEmpty())
+    if (closed || !downloadEnded || currentDownload || !finishedFile.isEmpty())
         return;
     if (!isVisible()) {
         // Not shown yet: the request starts once exec() shows the dialog.
@@ -247,12 +247,14 @@ void UpdatesDownloader::done(int result)
         if (downloadEnded)
             return;
         downloadEnded = true;
+        closed = true;
         abortTransfer();
         releaseReply();
         discardFile();
         QDialog::done(QDialog::Rejected);
         return;
     }
+    closed = true;
     if (result == QDialog::Rejected) {
         releaseReply();
         discardFile();

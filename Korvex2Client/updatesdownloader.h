@@ -61,6 +61,7 @@ private:
     QNetworkReply *currentDownload = nullptr;
     QString url;
     bool downloadEnded = true;
+    bool closed = false; // the dialog has ended: no request starts any more
     std::unique_ptr<QSaveFile> file;
     QString folder;
     QString finishedFile;

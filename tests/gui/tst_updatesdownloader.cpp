@@ -86,6 +86,7 @@ private slots:
     void failures();
     void destinationWriteFails();
     void escapeAsksFirst();
+    void escapeBeforeTheStartAsksNothing();
     void unknownSizeShowsTheBusyBar();
     void screenshot();
 
@@ -307,6 +308,18 @@ void TestUpdatesDownloader::escapeAsksFirst()
     QCOMPARE(done.exec(), int(QDialog::Accepted));
     done.reject();
     QCOMPARE(after.count(), 1);
+}
+
+void TestUpdatesDownloader::escapeBeforeTheStartAsksNothing()
+{
+    ModalAnswerer answerer;
+    answerer.answerWith([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+    UpdatesDownloader downloader(sim->baseUrl() + QStringLiteral("aggiornamenti/piccolo.zip"));
+    QCOMPARE(downloader.exec(), int(QDialog::Rejected));
+    QTest::qWait(500);
+    QCOMPARE(answerer.count(), 1);
+    QVERIFY(!downloader.CurrentDownload());
+    QCOMPARE(QDir(tempFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestUpdatesDownloader::unknownSizeShowsTheBusyBar()

@@ -287,5 +287,5 @@ void TestUpdatesWatcher::checksOnSeveralThreadsAtOnce()
     QTest::qWait(200);
 }
 
-QTEST_MAIN(TestUpdatesWatcher)
+QTEST_GUILESS_MAIN(TestUpdatesWatcher)
 #include "tst_updateswatcher.moc"

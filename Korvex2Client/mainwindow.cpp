@@ -278,6 +278,8 @@ void MainWindow::onLoginSucceded()
     QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
     if (KorvexGlobals::CheckUpdatesAtStartup && !KorvexGlobals::WsEndpoint.isEmpty())
         checkForUpdates();
+    if (programReplaced)
+        return;
 
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     queue->loadQueue();
@@ -568,6 +570,8 @@ void MainWindow::onNewUpdatesAvailable(korvex2__IdComponenteType type)
     });
     const bool program = type == korvex2__IdComponenteType__InstallatoreProgramma
                          || type == korvex2__IdComponenteType__Programma;
+    if (outcome == UpdateInstaller::Outcome::ProgramStarted)
+        programReplaced = true;
     if (outcome == UpdateInstaller::Outcome::Declined && program && updatesWatcher) {
         // The data check runs on the check's thread, whose loop is still running.
         pendingUpdateQueries = 1;

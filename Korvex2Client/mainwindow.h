@@ -89,4 +89,6 @@ private:
     UpdatesWatcher *updatesWatcher = nullptr;
     QPointer<UpdatesWaitingDialog> updatesWaitingDialog;
     int pendingUpdateQueries = 0;
+    // A new program has been started and this one is ending: nothing more is sent.
+    bool programReplaced = false;
 };

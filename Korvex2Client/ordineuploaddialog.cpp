@@ -307,6 +307,8 @@ void OrdineUploadDialog::onFileProgress(qint64 byteTransferred, qint64 totalByte
 
 void OrdineUploadDialog::onStartProcessingQueue()
 {
+    // A start reads the queue again from the order files: the cards follow.
+    reloadWhenSafe();
     updateControls();
     resetProgressBars(true);
 }

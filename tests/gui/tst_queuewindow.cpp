@@ -54,6 +54,7 @@ private slots:
     void cancelledHeadKeepsItsSentRowWhenResent();
     void cancelAnsweredAfterTheOrderWasSent();
     void cancelWhenTheFileCannotBeWritten();
+    void requestFromTheDetailsWindowWhileTheQueueMoves();
     void uploadErrorShowsTheMessageAsText();
     void missingFiles_data();
     void missingFiles();
@@ -335,6 +336,50 @@ void TestQueueWindow::cancelWhenTheFileCannotBeWritten()
     QVERIFY(onDisk.Attivo);
     QVERIFY(cardOf(ordine.Uuid));
     QCOMPARE(m_answerer->unexpected(), 0);
+}
+
+void TestQueueWindow::requestFromTheDetailsWindowWhileTheQueueMoves()
+{
+    // The request comes from a details window opened on a card; while its question is
+    // open the head order ends, the queue changes and then ends: the cards, the details window
+    // and their handlers are still on the stack, and must outlive them.
+    const OrdiniLocal::OrdineLocal head = savedOrder(QStringLiteral("testa"), 0, 1);
+    const OrdiniLocal::OrdineLocal waiting = savedOrder(QStringLiteral("in attesa"), 0, 1);
+    // Each order's file record takes a while: the second is still being sent at the answer.
+    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("inserisciFile"), 1500, 2));
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    m_window = std::make_unique<OrdineUploadDialog>();
+    m_window->setAutoClose(false);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QSignalSpy terminated(queue, &OrdineUpload::orderTerminated);
+    QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+    queue->startUpload();
+    QTRY_VERIFY(cardOf(waiting.Uuid));
+
+    m_answerer->answerWith([](QWidget *details) {
+        QTest::mouseClick(details->findChild<QToolButton *>(QStringLiteral("toolButtonRemove")), Qt::LeftButton);
+    });
+    bool movedMeanwhile = false;
+    m_answerer->answerWith([&](QWidget *box) {
+        movedMeanwhile = QTest::qWaitFor([&] { return !terminated.isEmpty(); }, 60000);
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click();
+    });
+    QTest::mouseClick(button(cardOf(waiting.Uuid), "toolButtonDetails"), Qt::LeftButton);
+    QCOMPARE(m_answerer->count(), 2);
+    QCOMPARE(m_answerer->boxes().at(0).className, QStringLiteral("OrdineLocalDetails"));
+    QVERIFY(movedMeanwhile);
+
+    // The removed order, being sent, is not queued again while its worker ends: the queue
+    // reports its end.
+    QVERIFY(finished.count() > 0 || finished.wait(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 10000);
+    QCOMPARE(queue->queueSize(), 0);
+    QCOMPARE(labNotes(), QStringList{"testa"});
+    QVERIFY(!m_fixture->orderFileExists(waiting.Uuid));
+    QTRY_VERIFY(m_window->findChildren<OrdineUploadItemWidget *>().isEmpty());
+    QCOMPARE(m_answerer->unexpected(), 0);
+    Q_UNUSED(head)
 }
 
 // ---------------------------------------------------------------------------------------

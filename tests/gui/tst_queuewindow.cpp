@@ -549,6 +549,14 @@ void TestQueueWindow::buttonsSelectionAndProgress()
     QCOMPARE(m_window->findChild<QProgressBar *>(QStringLiteral("progressBarFile"))->text(), QStringLiteral("33%"));
     saveShot(m_window.get(), QStringLiteral("queue-sending"));
 
+    // A left double click on a waiting order opens its details while the head stays selected.
+    m_answerer->answerWith([](QWidget *details) { details->close(); });
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                       list->visualItemRect(list->item(1)).topLeft() + QPoint(2, 2));
+    QVERIFY(m_answerer->waitForCount(1));
+    QCOMPARE(m_answerer->last().className, QStringLiteral("OrdineLocalDetails"));
+    QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(0)});
+
     // Stopping: wait cursor and both buttons off until the worker has ended.
     QSignalSpy stopped(queue, &OrdineUpload::stopProcessingQueue);
     QTest::mouseClick(stop, Qt::LeftButton);
@@ -561,7 +569,7 @@ void TestQueueWindow::buttonsSelectionAndProgress()
     QVERIFY(list->selectedItems().isEmpty());
     QCOMPARE(m_window->findChild<QProgressBar *>(QStringLiteral("progressBarOrdine"))->value(), 0);
     QCOMPARE(queue->queueSize(), 3);
-    QCOMPARE(m_answerer->count(), 0);
+    QCOMPARE(m_answerer->count(), 1);
     Q_UNUSED(first)
 }
 

@@ -58,6 +58,7 @@ private slots:
     void uploadErrorShowsTheMessageAsText();
     void missingFiles_data();
     void missingFiles();
+    void orderOfUnknownKindMovesToTheSavedOrders();
     void countsAndEmptyQueue_data();
     void countsAndEmptyQueue();
     void buttonsSelectionAndProgress();
@@ -464,6 +465,33 @@ void TestQueueWindow::missingFiles()
     QCOMPARE(onDisk.Note, QStringLiteral("nota nel file"));
     QCOMPARE(queue->queueSize(), 0);
     QVERIFY(labNotes().isEmpty());
+}
+
+void TestQueueWindow::orderOfUnknownKindMovesToTheSavedOrders()
+{
+    const OrdiniLocal::OrdineLocal empty = savedOrder(QStringLiteral("senza righe"), 0, 0);
+    const OrdiniLocal::OrdineLocal other = savedOrder(QStringLiteral("altro"), 0, 1);
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    queue->loadQueue();
+    m_window = std::make_unique<OrdineUploadDialog>();
+    m_window->show();
+    m_answerer->answer(QMessageBox::Ok);
+    QVERIFY(!m_window->modificaOrdine(empty.Uuid));
+    QCOMPARE(m_answerer->count(), 1);
+    QCOMPARE(m_answerer->last().title, QStringLiteral("Modifica Ordine"));
+    QVERIFY(m_answerer->last().text.startsWith(QStringLiteral("Impossibile avviare la modifica dell'ordine")));
+    // As the message says: saved, no longer queued; the other order stays.
+    OrdiniLocal::OrdineLocal onDisk;
+    QVERIFY(m_fixture->load(empty.Uuid, onDisk));
+    QVERIFY(!onDisk.Attivo);
+    QCOMPARE(queue->index(empty.Uuid), -1);
+    QCOMPARE(queue->index(other.Uuid), 0);
+    // An order that is not shown, or whose kind has no composer yet, opens nothing.
+    QVERIFY(!m_window->modificaOrdine(QStringLiteral("{nessuno}")));
+    QTRY_VERIFY(cardOf(other.Uuid));
+    QVERIFY(!m_window->modificaOrdine(other.Uuid));
+    QCOMPARE(m_answerer->count(), 1);
+    QCOMPARE(m_answerer->unexpected(), 0);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
@@ -54,6 +55,7 @@ private slots:
     void cancelledHeadKeepsItsSentRowWhenResent();
     void cancelAnsweredAfterTheOrderWasSent();
     void cancelWhenTheFileCannotBeWritten();
+    void cancelAtAnyMomentOfTheSend();
     void requestFromTheDetailsWindowWhileTheQueueMoves();
     void uploadErrorShowsTheMessageAsText();
     void missingFiles_data();
@@ -337,6 +339,75 @@ void TestQueueWindow::cancelWhenTheFileCannotBeWritten()
     QVERIFY(onDisk.Attivo);
     QVERIFY(cardOf(ordine.Uuid));
     QCOMPARE(m_answerer->unexpected(), 0);
+}
+
+void TestQueueWindow::cancelAtAnyMomentOfTheSend()
+{
+    // The window and the worker write the same order file: cancelled after a few rows, and at
+    // times in the middle of a row, the file keeps every row the worker recorded, and sent
+    // again it reaches the laboratory once, each file once.
+    const OrdiniLocal::OrdineLocal ordine = savedOrder(QStringLiteral("a tratti"), 0, 6);
+    // Each row takes a while, so that the cancels fall in different places.
+    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("inserisciFile"), 150, -1));
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    int cancels = 0;
+    m_window = std::make_unique<OrdineUploadDialog>();
+    m_window->setAutoClose(false);
+    m_window->show();
+    QElapsedTimer clock;
+    clock.start();
+    for (int round = 0; round < 8; ++round) {
+        OrdiniLocal::OrdineLocal onDisk;
+        QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
+        onDisk.Attivo = true;
+        QVERIFY(m_fixture->save(onDisk));
+        const int sentBefore = m_fixture->sentRows(ordine.Uuid);
+        if (sentBefore == 6)
+            break;
+        QSignalSpy files(queue, &OrdineUpload::fileTerminated);
+        QSignalSpy stopped(queue, &OrdineUpload::stopProcessingQueue);
+        queue->startUpload();
+        QVERIFY(queue->processingUploads());
+        if (round % 2)
+            QVERIFY(files.wait(30000));
+        else
+            QTest::qWait(40 * round);
+        QTRY_VERIFY(cardOf(ordine.Uuid) || !m_fixture->orderFileExists(ordine.Uuid));
+        if (OrdineUploadItemWidget *card = cardOf(ordine.Uuid)) {
+            m_answerer->answer(QMessageBox::Yes);
+            QTest::mouseClick(button(card, "toolButtonAnnulla"), Qt::LeftButton);
+            ++cancels;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 20000);
+
+        if (!m_fixture->load(ordine.Uuid, onDisk)) {
+            // The whole order went before the cancel took effect.
+            QCOMPARE(labNotes(), QStringList{"a tratti"});
+            break;
+        }
+        QVERIFY(!onDisk.Attivo);
+        QVERIFY(m_fixture->sentRows(ordine.Uuid) >= sentBefore);
+        for (const OrdiniLocal::OrdineRigaFileLocal &riga : qAsConst(onDisk.righeFile))
+            QVERIFY(!riga.Inviata || !riga.WsFileId.isEmpty());
+        QCOMPARE(queue->queueSize(), 0);
+    }
+    QCOMPARE(m_answerer->unexpected(), 0);
+    QVERIFY2(cancels >= 4, qPrintable(QString::number(cancels)));
+
+    QVERIFY(m_fixture->lab().resetKnobs());
+    OrdiniLocal::OrdineLocal onDisk;
+    if (m_fixture->load(ordine.Uuid, onDisk)) {
+        onDisk.Attivo = true;
+        QVERIFY(m_fixture->save(onDisk));
+        QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+        queue->startUpload();
+        QVERIFY(finished.wait(60000));
+    }
+    QCOMPARE(labNotes(), QStringList{"a tratti"});
+    QCOMPARE(m_fixture->labState().orders.at(0).rows.size(), 6);
+    const QString fault = m_fixture->checkNoDuplicateOrOrphan();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QVERIFY2(clock.elapsed() < 120000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestQueueWindow::requestFromTheDetailsWindowWhileTheQueueMoves()

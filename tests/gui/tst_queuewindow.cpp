@@ -610,7 +610,7 @@ void TestQueueWindow::buttonsSelectionAndProgress()
     const OrdiniLocal::OrdineLocal first = savedOrder(QStringLiteral("Rossi <b>&</b> C."), 2, 0);
     savedOrder(QStringLiteral("secondo"), 0, 1);
     savedOrder(QStringLiteral("terzo"), 1, 1);
-    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("ottieniStampa"), 2500, 1, 1));
+    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("ottieniStampa"), 4000, 1, 1));
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     queue->loadQueue();
     m_window = std::make_unique<OrdineUploadDialog>();

@@ -63,6 +63,7 @@ private slots:
     void closeUpdatesWaitingDialog();
     void onUpdatesRequestTerminated();
     void onUpdatesErrorOccurred(const QString &code, const QString &message);
+    void on_toolButtonUploadsDetails_clicked();
 
 private:
     void clearArticoli();
@@ -70,6 +71,8 @@ private:
     void openPaymentPage();
     void checkForUpdates();
     void releaseUpdatesCheck();
+    // The upload queue window, modal; nothing when a window showing the queue is open.
+    void openQueueWindow();
 
     std::unique_ptr<Ui::MainWindow> ui;
     QList<int> articoliIds;
@@ -82,6 +85,8 @@ private:
     QPointer<LoginDialog> loginDialog;
     bool queueWindowOpen = false;
     bool queueStarted = false;
+    // An order went out in the current run of the queue (the payment page follows only then).
+    bool orderSentThisRun = false;
     bool m_startFailed = false;
     // The update check: its thread and watcher until the next check or the window's end,
     // and its waiting dialog while it is shown.

@@ -19,6 +19,7 @@
 #include "localdatabase.h"
 #include "logindialog.h"
 #include "ordineupload.h"
+#include "ordineuploaddialog.h"
 #include "paymentpage.h"
 #include "session.h"
 #include "ui_mainwindow.h"
@@ -322,6 +323,7 @@ void MainWindow::initOrdineUpload()
     connect(queue, &OrdineUpload::queueChanged, this, &MainWindow::onUploadOrderTerminated);
     connect(queue, &OrdineUpload::errorOccurred, this, &MainWindow::onOrderUploadError);
     connect(queue, &OrdineUpload::filesNotFound, this, &MainWindow::onFilesNotFound);
+    connect(queue, &OrdineUpload::orderTerminated, this, [this] { orderSentThisRun = true; });
 }
 
 void MainWindow::hideUploadingWidget()
@@ -432,16 +434,38 @@ void MainWindow::onFilesNotFound(const QString &uuid, const QList<QFileInfo> &fi
     box.setDefaultButton(details);
     box.setEscapeButton(static_cast<QAbstractButton *>(nullptr));
     box.exec();
-    // Until the queue window exists, "Finestra Dettagli" closes the box like "Chiudi":
-    // restarting the queue with no window to take the report would bring this box back.
+    if (box.clickedButton() != details)
+        return;
+    // The restarted worker reports the missing files again, to the queue window.
+    KorvexGlobals::ordineUpload->startUpload();
+    openQueueWindow();
+}
+
+void MainWindow::on_toolButtonUploadsDetails_clicked()
+{
+    openQueueWindow();
+}
+
+void MainWindow::openQueueWindow()
+{
+    if (queueWindowOpen)
+        return;
+    auto *window = new OrdineUploadDialog(this);
+    queueWindowOpen = true;
+    window->exec();
+    delete window;
+    queueWindowOpen = false;
 }
 
 void MainWindow::finishProcessQueue()
 {
     hideUploadingWidget();
-    if (queueStarted && KorvexGlobals::utente && KorvexGlobals::utente->pagamento == 2)
+    // Cancelling or removing the last queued order also ends the queue: only a run that sent
+    // an order leads to the payment page.
+    if (queueStarted && orderSentThisRun && KorvexGlobals::utente && KorvexGlobals::utente->pagamento == 2)
         openPaymentPage();
     queueStarted = false;
+    orderSentThisRun = false;
 }
 
 void MainWindow::openPaymentPage()

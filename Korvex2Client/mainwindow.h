@@ -53,11 +53,14 @@ private slots:
     void onFilesNotFound(const QString &uuid, const QList<QFileInfo> &files);
     void setCustomLayout();
     void on_pushButtonBanner_clicked();
+    void on_toolButtonUploadsDetails_clicked();
 
 private:
     void clearArticoli();
     void initOrdineUpload();
     void openPaymentPage();
+    // The upload queue window, modal; nothing when a window showing the queue is open.
+    void openQueueWindow();
 
     std::unique_ptr<Ui::MainWindow> ui;
     QList<int> articoliIds;
@@ -70,5 +73,7 @@ private:
     QPointer<LoginDialog> loginDialog;
     bool queueWindowOpen = false;
     bool queueStarted = false;
+    // An order went out in the current run of the queue (the payment page follows only then).
+    bool orderSentThisRun = false;
     bool m_startFailed = false;
 };

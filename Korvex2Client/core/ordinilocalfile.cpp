@@ -218,7 +218,9 @@ bool OrdiniLocal::SaveXML(OrdineLocal &ordine, QString folder, QString *error)
     };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return writeFailed();
-    if (file.write(bytes) != bytes.size()) {
+    // A small file sits in the write buffer until it is flushed; commit() would ignore a
+    // flush that fails half-way (file-size limit, full disk) and put the cut file in place.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         writeFailed();
         file.cancelWriting();
         file.commit();

@@ -494,9 +494,13 @@ void TestMainWindow::missingFilesBox()
 {
     open([](LoginDialog *dialog) { dialog->reject(); });
     answerer->answer(QStringLiteral("Finestra Dettagli"));
+    // Then the queue window opens, modal, and is closed again.
+    answerer->answerWith([](QWidget *w) { w->close(); });
     emit KorvexGlobals::ordineUpload->filesNotFound(QStringLiteral("{uuid}"), {QFileInfo("/nessuno.jpg")});
-    QCOMPARE(answerer->count(), 2);
-    const ModalAnswerer::Box box = answerer->last();
+    QCOMPARE(answerer->count(), 3);
+    QCOMPARE(answerer->last().className, QStringLiteral("OrdineUploadDialog"));
+    QCOMPARE(answerer->last().title, QStringLiteral("Invio Ordini"));
+    const ModalAnswerer::Box box = answerer->boxes().at(1);
     QCOMPARE(box.title, QStringLiteral("Errore invio ordine"));
     QCOMPARE(box.icon, QMessageBox::Warning);
     QCOMPARE(box.text, QString::fromUtf8("<h3>Si è verificato un errore in fase di invio degli ordini</h3>"
@@ -504,10 +508,22 @@ void TestMainWindow::missingFilesBox()
     QCOMPARE(box.buttons, (QStringList{"Finestra Dettagli", "Chiudi"}));
     QCOMPARE(box.defaultButton, QStringLiteral("Finestra Dettagli"));
     QVERIFY(!box.hasEscapeButton);
-    // Nothing follows the box: no queue window yet, and the queue stays stopped.
-    QTest::qWait(100);
-    QCOMPARE(answerer->count(), 2);
+    // Nobody is logged in: the restarted queue has nothing to send. Once the window is closed
+    // the details button opens it again.
     QVERIFY(!KorvexGlobals::ordineUpload->processingUploads());
+    QCOMPARE(answerer->unexpected(), 0);
+    answerer->answerWith([](QWidget *w) { w->close(); });
+    QTest::mouseClick(button(window, "toolButtonUploadsDetails"), Qt::LeftButton);
+    QCOMPARE(answerer->count(), 4);
+    QCOMPARE(answerer->last().className, QStringLiteral("OrdineUploadDialog"));
+
+    // "Chiudi" leaves the queue stopped and opens nothing.
+    answerer->answer(QStringLiteral("Chiudi"));
+    emit KorvexGlobals::ordineUpload->filesNotFound(QStringLiteral("{uuid}"), {QFileInfo("/nessuno.jpg")});
+    QTest::qWait(100);
+    QCOMPARE(answerer->count(), 5);
+    QCOMPARE(answerer->last().className, QStringLiteral("QMessageBox"));
+    QCOMPARE(answerer->unexpected(), 0);
 }
 
 void TestMainWindow::paymentPageAfterTheQueueWasSent_data()

@@ -480,6 +480,126 @@ QList<Picture> pictures()
         camera(p, QRectF(40, 60, 130, 100));
         return image;
     }};
+
+    // Upload queue window and local order views.
+    list << Picture{"256x256/Order.png", [] {
+        return icon(256, [](QPainter &p) {
+            // A parcel with a send arrow.
+            const QColor box(196, 146, 84);
+            p.setPen(QPen(box.darker(150), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(vertical(30, 92, box.lighter(125), box));
+            p.drawRect(QRectF(10, 36, 62, 54));
+            p.setBrush(box.lighter(140));
+            p.drawPolygon(QPolygonF({QPointF(10, 36), QPointF(24, 22), QPointF(86, 22), QPointF(72, 36)}));
+            p.setBrush(box.darker(115));
+            p.drawPolygon(QPolygonF({QPointF(72, 36), QPointF(86, 22), QPointF(86, 76), QPointF(72, 90)}));
+            p.setPen(QPen(QColor(240, 225, 190), 6));
+            p.drawLine(QPointF(41, 36), QPointF(41, 90));
+            p.drawLine(QPointF(41, 36), QPointF(55, 22));
+            badge(p, green, 74, 74, 20);
+            p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(QPointF(74, 86), QPointF(74, 62));
+            p.drawPolyline(QPolygonF({QPointF(64, 71), QPointF(74, 61), QPointF(84, 71)}));
+        });
+    }};
+    list << Picture{"256x256/GenericOrder.png", [] {
+        return icon(256, [](QPainter &p) {
+            // A file and a print together.
+            document(p, QRectF(10, 10, 50, 68), QColor(120, 130, 150));
+            p.setPen(QPen(QColor(160, 170, 185), 4, Qt::SolidLine, Qt::RoundCap));
+            for (int i = 0; i < 3; ++i)
+                p.drawLine(QPointF(18, 34 + i * 10), QPointF(i == 2 ? 36 : 46, 34 + i * 10));
+            photoPrint(p, QRectF(40, 44, 54, 42), 8);
+        });
+    }};
+    list << Picture{"OrderBackground.png", [] {
+        // A faint watermark in the top left corner of the order summary.
+        QImage image = canvas(260, 180);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setOpacity(0.06);
+        p.setPen(Qt::NoPen);
+        p.setBrush(midBlue);
+        p.drawEllipse(QRectF(-90, -90, 260, 260));
+        p.setOpacity(0.05);
+        p.drawEllipse(QRectF(120, -60, 120, 120));
+        return image;
+    }};
+    list << Picture{"details.png", [] {
+        return icon(32, [](QPainter &p) {
+            document(p, QRectF(14, 8, 52, 72), QColor(120, 130, 150));
+            p.setPen(QPen(QColor(60, 70, 90), 9, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(QColor(220, 235, 255));
+            p.drawEllipse(QPointF(56, 56), 16, 16);
+            p.drawLine(QPointF(68, 68), QPointF(86, 86));
+        });
+    }};
+    list << Picture{"edit.png", [] {
+        return icon(32, [](QPainter &p) {
+            p.save();
+            p.translate(50, 50);
+            p.rotate(45);
+            p.setPen(QPen(QColor(150, 100, 20), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(vertical(-12, 12, QColor(255, 214, 90), orange));
+            p.drawRect(QRectF(-30, -11, 52, 22));
+            p.setBrush(QColor(240, 200, 160));
+            p.drawPolygon(QPolygonF({QPointF(22, -11), QPointF(42, 0), QPointF(22, 11)}));
+            p.setBrush(QColor(230, 110, 120));
+            p.drawRect(QRectF(-42, -11, 12, 22));
+            p.restore();
+        });
+    }};
+    list << Picture{"Stop-upload.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, red);
+            p.setPen(QPen(Qt::white, 11, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(34, 34), QPointF(66, 66));
+            p.drawLine(QPointF(66, 34), QPointF(34, 66));
+        });
+    }};
+    list << Picture{"archive.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, green);
+            p.setPen(QPen(Qt::white, 10, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawLine(QPointF(50, 74), QPointF(50, 30));
+            p.drawPolyline(QPolygonF({QPointF(32, 47), QPointF(50, 28), QPointF(68, 47)}));
+        });
+    }};
+    list << Picture{"trash.png", [] {
+        return icon(32, [](QPainter &p) {
+            const QColor metal(120, 128, 140);
+            p.setPen(QPen(metal.darker(150), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(vertical(26, 92, metal.lighter(160), metal));
+            p.drawPolygon(QPolygonF({QPointF(22, 28), QPointF(78, 28), QPointF(72, 92), QPointF(28, 92)}));
+            p.setBrush(metal.lighter(130));
+            p.drawRoundedRect(QRectF(14, 16, 72, 12), 3, 3);
+            p.drawRoundedRect(QRectF(40, 8, 20, 10), 3, 3);
+            p.setPen(QPen(metal.darker(170), 4, Qt::SolidLine, Qt::RoundCap));
+            for (qreal x : {38.0, 50.0, 62.0})
+                p.drawLine(QPointF(x, 40), QPointF(x, 82));
+        });
+    }};
+    list << Picture{"window_close.png", [] {
+        return icon(32, [](QPainter &p) {
+            p.setPen(QPen(grey.darker(140), 3));
+            p.setBrush(vertical(10, 90, Qt::white, QColor(215, 222, 232)));
+            p.drawRoundedRect(QRectF(10, 12, 80, 76), 8, 8);
+            p.setBrush(midBlue);
+            p.drawRoundedRect(QRectF(10, 12, 80, 16), 6, 6);
+            p.setPen(QPen(red, 9, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(36, 42), QPointF(64, 72));
+            p.drawLine(QPointF(64, 42), QPointF(36, 72));
+        });
+    }};
+    list << Picture{"hide_down.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, skyBlue);
+            p.setPen(QPen(Qt::white, 10, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(30, 42), QPointF(50, 62), QPointF(70, 42)}));
+        });
+    }};
     return list;
 }
 

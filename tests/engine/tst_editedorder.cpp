@@ -1,0 +1,345 @@
+// Writing an edited order back while the queue may be sending it: which upload state the rows
+// keep, what lands in the order file, whether the order is queued and the queue runs again;
+// a write that fails leaves file and queue as they were.
+
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "editedorderwriter.h"
+#include "enginefixture.h"
+#include "filesizelimit.h"
+#include "korvexglobals.h"
+#include "labsimulator.h"
+#include "ordinefile.h"
+#include "ordineupload.h"
+
+namespace {
+
+enum class Before { Idle, BeingSent, SentMeanwhile };
+enum class Edit { Unchanged, ProductChanged, CropChanged, RowAdded };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Before)
+Q_DECLARE_METATYPE(Edit)
+
+class TestEditedOrder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void write_data();
+    void write();
+    void failedWriteLeavesFileAndQueue_data();
+    void failedWriteLeavesFileAndQueue();
+
+private:
+    OrdiniLocal::OrdineLocal savedOrder(int prints);
+    // Runs the writer and waits for its result.
+    bool writeAndWait(EditedOrderWriter &writer, const OrdiniLocal::OrdineLocal &ordine, bool existing,
+                      EditedOrderWriter::Outcome &outcome, OrdiniLocal::OrdineLocal &written, QString &error);
+
+    std::unique_ptr<EngineFixture> m_fixture;
+    int m_seed = 0;
+};
+
+void TestEditedOrder::initTestCase()
+{
+    qRegisterMetaType<QList<QFileInfo>>("QList<QFileInfo>");
+}
+
+void TestEditedOrder::init()
+{
+    m_fixture = std::make_unique<EngineFixture>();
+    QVERIFY2(m_fixture->isValid(), qPrintable(m_fixture->errorString()));
+    QVERIFY2(m_fixture->startLab(), qPrintable(m_fixture->errorString()));
+}
+
+void TestEditedOrder::cleanup()
+{
+    m_fixture.reset();
+}
+
+OrdiniLocal::OrdineLocal TestEditedOrder::savedOrder(int prints)
+{
+    ++m_seed;
+    OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+    for (int i = 0; i < prints; ++i) {
+        ordine.righeStampa << EngineFixture::printRow(
+            m_fixture->photo(QStringLiteral("%1-foto%2.jpg").arg(m_seed).arg(i), QSize(1600, 1200), m_seed * 10 + i));
+    }
+    if (!m_fixture->save(ordine))
+        qWarning("order not saved");
+    return ordine;
+}
+
+bool TestEditedOrder::writeAndWait(EditedOrderWriter &writer, const OrdiniLocal::OrdineLocal &ordine, bool existing,
+                                   EditedOrderWriter::Outcome &outcome, OrdiniLocal::OrdineLocal &written,
+                                   QString &error)
+{
+    bool done = false;
+    const auto connection = connect(&writer, &EditedOrderWriter::finished, this,
+                                    [&](EditedOrderWriter::Outcome o, const OrdiniLocal::OrdineLocal &w, const QString &e) {
+                                        done = true;
+                                        outcome = o;
+                                        written = w;
+                                        error = e;
+                                    });
+    if (!writer.write(ordine, existing))
+        return false;
+    // Never from inside write().
+    if (done)
+        return false;
+    // A second write is refused while the first is under way.
+    if (writer.write(ordine, existing))
+        return false;
+    if (!QTest::qWaitFor([&] { return done; }, 30000))
+        return false;
+    disconnect(connection);
+    return done && !writer.isBusy();
+}
+
+void TestEditedOrder::write_data()
+{
+    QTest::addColumn<Before>("before");
+    QTest::addColumn<Edit>("edit");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<bool>("firstRowKeepsState");
+    QTest::addColumn<bool>("runningAfter");
+
+    const struct {
+        Before before;
+        const char *name;
+        int outcome;
+        bool running;
+    } befores[] = {
+        {Before::Idle, "idle", EditedOrderWriter::Saved, false},
+        {Before::BeingSent, "being sent", EditedOrderWriter::Saved, true},
+        {Before::SentMeanwhile, "sent meanwhile", EditedOrderWriter::SentMeanwhile, false},
+    };
+    const struct {
+        Edit edit;
+        const char *name;
+        bool keeps;
+    } edits[] = {
+        {Edit::Unchanged, "rows unchanged", true},
+        {Edit::ProductChanged, "product changed", false},
+        {Edit::CropChanged, "crop changed", false},
+        {Edit::RowAdded, "row added", true},
+    };
+    for (const auto &b : befores) {
+        for (const auto &e : edits) {
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(b.name, e.name)))
+                << b.before << e.edit << b.outcome << e.keeps << b.running;
+        }
+    }
+}
+
+void TestEditedOrder::write()
+{
+    QFETCH(Before, before);
+    QFETCH(Edit, edit);
+    QFETCH(int, outcome);
+    QFETCH(bool, firstRowKeepsState);
+    QFETCH(bool, runningAfter);
+
+    // The window's copy of the order: taken before anything was sent.
+    const OrdiniLocal::OrdineLocal stale = savedOrder(2);
+    OrdineUpload queue;
+    QSignalSpy files(&queue, &OrdineUpload::fileTerminated);
+    QSignalSpy finishedQueue(&queue, &OrdineUpload::finishedProcessingQueue);
+
+    QString firstRowId;
+    QString orderId;
+    if (before == Before::Idle) {
+        // A previous run sent the first row and registered the order.
+        OrdiniLocal::OrdineLocal onDisk = stale;
+        onDisk.righeStampa[0].Inviata = true;
+        onDisk.righeStampa[0].WsFileId = QStringLiteral("file-sent-before");
+        onDisk.WsId = QStringLiteral("order-registered-before");
+        QVERIFY(m_fixture->save(onDisk));
+        queue.loadQueue();
+        QCOMPARE(queue.queueSize(), 1);
+    } else if (before == Before::BeingSent) {
+        // The worker is held in the second print's product call once the first row went up.
+        QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("ottieniStampa"), 2500, 1, 1));
+        queue.startUpload();
+        QVERIFY(files.wait(60000));
+        QVERIFY(queue.isSending(stale.Uuid));
+    } else {
+        queue.startUpload();
+        QVERIFY(finishedQueue.wait(60000));
+        QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 10000);
+        QVERIFY(!m_fixture->orderFileExists(stale.Uuid));
+    }
+    if (before != Before::SentMeanwhile) {
+        OrdiniLocal::OrdineLocal onDisk;
+        QVERIFY(m_fixture->load(stale.Uuid, onDisk));
+        QVERIFY(onDisk.righeStampa.at(0).Inviata);
+        QVERIFY(!onDisk.righeStampa.at(1).Inviata);
+        firstRowId = onDisk.righeStampa.at(0).WsFileId;
+        orderId = onDisk.WsId;
+        QVERIFY(!firstRowId.isEmpty());
+    }
+
+    OrdiniLocal::OrdineLocal edited = stale;
+    edited.Note = QStringLiteral("nota modificata");
+    switch (edit) {
+    case Edit::Unchanged:
+        break;
+    case Edit::ProductChanged:
+        edited.righeStampa[0].IdStampa = 4;
+        break;
+    case Edit::CropChanged:
+        edited.righeStampa[0].Transformation.Type = 2;
+        edited.righeStampa[0].Transformation.CropRect = QRectF(100, 50, 1000, 1100);
+        break;
+    case Edit::RowAdded:
+        edited.righeStampa << EngineFixture::printRow(
+            m_fixture->photo(QStringLiteral("%1-aggiunta.jpg").arg(m_seed), QSize(1200, 1600), m_seed * 10 + 9));
+        break;
+    }
+
+    EditedOrderWriter writer(&queue);
+    bool cursorWhileWaiting = false;
+    QMetaObject::Connection watch;
+    if (before == Before::BeingSent) {
+        watch = connect(&queue, &OrdineUpload::stopProcessingQueue, this,
+                        [&] { cursorWhileWaiting = QGuiApplication::overrideCursor() != nullptr; });
+    }
+    EditedOrderWriter::Outcome result = EditedOrderWriter::Failed;
+    OrdiniLocal::OrdineLocal written;
+    QString error;
+    QVERIFY(writeAndWait(writer, edited, true, result, written, error));
+    disconnect(watch);
+    QCOMPARE(int(result), outcome);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    if (before == Before::BeingSent)
+        QVERIFY(cursorWhileWaiting);
+    QCOMPARE(queue.processingUploads(), runningAfter);
+
+    if (before == Before::SentMeanwhile) {
+        // Nothing written: no order file comes back, nothing is queued.
+        QVERIFY(!m_fixture->orderFileExists(stale.Uuid));
+        QCOMPARE(queue.index(stale.Uuid), -1);
+        QCOMPARE(m_fixture->lab().counts().orders, 1);
+        return;
+    }
+
+    // The order as written: the edit, and the upload state only where the row is the same.
+    QCOMPARE(written.Uuid, stale.Uuid);
+    QCOMPARE(written.Note, edited.Note);
+    QCOMPARE(written.WsId, orderId);
+    QCOMPARE(written.righeStampa.size(), edited.righeStampa.size());
+    QCOMPARE(written.righeStampa.at(0).Inviata, firstRowKeepsState);
+    QCOMPARE(written.righeStampa.at(0).WsFileId, firstRowKeepsState ? firstRowId : QString());
+    for (int i = 1; i < written.righeStampa.size(); ++i)
+        QVERIFY(!written.righeStampa.at(i).Inviata);
+    QCOMPARE(written.righeStampa.at(0).IdStampa, edited.righeStampa.at(0).IdStampa);
+    QCOMPARE(written.righeStampa.at(0).Transformation.CropRect, edited.righeStampa.at(0).Transformation.CropRect);
+
+    // Queued as edited, once.
+    QCOMPARE(queue.queueSize(), 1);
+    QCOMPARE(queue.ordineAtIndex(0).Note, edited.Note);
+
+    // Stop the restarted worker before reading the file: it may mark rows meanwhile, but it
+    // never gives a changed row back its old record.
+    if (queue.processingUploads()) {
+        QSignalSpy stopped(&queue, &OrdineUpload::stopProcessingQueue);
+        queue.terminateUpload();
+        QVERIFY(stopped.wait(20000));
+    }
+    OrdiniLocal::OrdineLocal onDisk;
+    QVERIFY(m_fixture->load(stale.Uuid, onDisk));
+    QCOMPARE(onDisk.Note, edited.Note);
+    QCOMPARE(onDisk.WsId, orderId);
+    QCOMPARE(onDisk.righeStampa.size(), edited.righeStampa.size());
+    QCOMPARE(onDisk.righeStampa.at(0).IdStampa, edited.righeStampa.at(0).IdStampa);
+    QCOMPARE(onDisk.righeStampa.at(0).Transformation.Type, edited.righeStampa.at(0).Transformation.Type);
+    if (firstRowKeepsState) {
+        QVERIFY(onDisk.righeStampa.at(0).Inviata);
+        QCOMPARE(onDisk.righeStampa.at(0).WsFileId, firstRowId);
+    } else {
+        QVERIFY(onDisk.righeStampa.at(0).WsFileId != firstRowId);
+    }
+    if (before == Before::Idle) {
+        // Nothing ran after the write: the file is exactly what was written.
+        QCOMPARE(onDisk.righeStampa.at(0).Inviata, firstRowKeepsState);
+        for (int i = 1; i < onDisk.righeStampa.size(); ++i)
+            QVERIFY(onDisk.righeStampa.at(i).WsFileId.isEmpty());
+    }
+}
+
+void TestEditedOrder::failedWriteLeavesFileAndQueue_data()
+{
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<bool>("queuedBefore");
+    QTest::newRow("queued order") << true << true;
+    QTest::newRow("saved order made active") << true << false;
+    QTest::newRow("new order") << false << false;
+}
+
+void TestEditedOrder::failedWriteLeavesFileAndQueue()
+{
+    QFETCH(bool, existing);
+    QFETCH(bool, queuedBefore);
+
+    OrdiniLocal::OrdineLocal ordine = savedOrder(1);
+    if (!queuedBefore) {
+        ordine.Attivo = false;
+        QVERIFY(m_fixture->save(ordine));
+    }
+    const QString path = OrdineFile::path(KorvexGlobals::ordersQueuePath(), ordine.Uuid);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    QVERIFY(before.size() > 600);
+
+    OrdineUpload queue;
+    queue.loadQueue();
+    QCOMPARE(queue.queueSize(), queuedBefore ? 1 : 0);
+
+    OrdiniLocal::OrdineLocal edited = ordine;
+    edited.Attivo = true;
+    edited.Note = QStringLiteral("una nota molto più lunga di quella di prima, che non entra nel file");
+    if (!existing)
+        edited.Uuid.clear();
+
+    EditedOrderWriter writer(&queue);
+    EditedOrderWriter::Outcome result = EditedOrderWriter::Saved;
+    OrdiniLocal::OrdineLocal written;
+    QString error;
+    {
+        FileSizeLimit limit(512);
+        QVERIFY(limit.ok());
+        QVERIFY(writeAndWait(writer, edited, existing, result, written, error));
+    }
+    QCOMPARE(result, EditedOrderWriter::Failed);
+    QVERIFY(!error.isEmpty());
+    QVERIFY2(error.contains(QStringLiteral("Impossibile")), qPrintable(error));
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    file.close();
+    // No stray file beside it, nothing queued that was not.
+    QCOMPARE(QDir(KorvexGlobals::ordersQueuePath()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QFileInfo(path).fileName()});
+    QCOMPARE(queue.queueSize(), queuedBefore ? 1 : 0);
+    if (queuedBefore)
+        QCOMPARE(queue.ordineAtIndex(0).Note, ordine.Note);
+    QVERIFY(!queue.processingUploads());
+}
+
+QTEST_MAIN(TestEditedOrder)
+#include "tst_editedorder.moc"

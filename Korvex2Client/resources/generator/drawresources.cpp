@@ -2,6 +2,9 @@
 // Usage: korvex_drawresources <resource folder>   (Korvex2Client/resources/Resource)
 // The pictures are committed; run this again only to change them.
 
+#include <Magick++.h>
+
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -235,9 +238,149 @@ struct Picture
     std::function<QImage()> draw;
 };
 
-QList<Picture> pictures()
+// Photo print editing and preview: the print list's warning sign and the photo editor's
+// pictures and buttons.
+QList<Picture> photoEditPictures()
 {
     QList<Picture> list;
+    list << Picture{"128x128/warning.png", [] {
+        return icon(128, [](QPainter &p) {
+            QPainterPath triangle;
+            triangle.moveTo(50, 8);
+            triangle.lineTo(94, 88);
+            triangle.lineTo(6, 88);
+            triangle.closeSubpath();
+            p.setPen(QPen(QColor(150, 90, 0), 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(vertical(8, 88, QColor(255, 220, 90), orange));
+            p.drawPath(triangle);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(60, 40, 0));
+            p.drawRoundedRect(QRectF(45, 30, 10, 36), 4, 4);
+            p.drawEllipse(QPointF(50, 76), 6, 6);
+        });
+    }};
+    list << Picture{"adatta.png", [] {
+        return icon(48, [](QPainter &p) {
+            // The whole photo inside the print, white bands above and below.
+            p.setPen(QPen(QColor(150, 150, 150), 3));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(8, 8, 84, 84));
+            photoPrint(p, QRectF(12, 26, 76, 48), 0);
+            p.setPen(QPen(midBlue, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawPolyline(QPolygonF({QPointF(40, 14), QPointF(50, 22), QPointF(60, 14)}));
+            p.drawPolyline(QPolygonF({QPointF(40, 86), QPointF(50, 78), QPointF(60, 86)}));
+        });
+    }};
+    list << Picture{"ritaglia.png", [] {
+        return icon(48, [](QPainter &p) {
+            // A photo with the part outside the print shaded and crop marks around the rest.
+            photoPrint(p, QRectF(4, 16, 92, 68), 0);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0, 0, 0, 120));
+            p.drawRect(QRectF(9, 21, 17, 58));
+            p.drawRect(QRectF(74, 21, 17, 58));
+            p.setPen(QPen(red, 5, Qt::SolidLine, Qt::SquareCap));
+            p.drawPolyline(QPolygonF({QPointF(26, 34), QPointF(26, 21), QPointF(40, 21)}));
+            p.drawPolyline(QPolygonF({QPointF(60, 79), QPointF(74, 79), QPointF(74, 66)}));
+        });
+    }};
+    list << Picture{"undo_human.png", [] {
+        return icon(24, [](QPainter &p) {
+            QPainterPath arc;
+            arc.moveTo(30, 40);
+            arc.cubicTo(QPointF(50, 20), QPointF(88, 26), QPointF(84, 58));
+            arc.cubicTo(QPointF(80, 82), QPointF(52, 88), QPointF(36, 78));
+            p.setPen(QPen(midBlue, 11, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(arc);
+            p.setPen(Qt::NoPen);
+            p.setBrush(midBlue);
+            p.drawPolygon(QPolygonF({QPointF(10, 22), QPointF(44, 20), QPointF(22, 54)}));
+        });
+    }};
+    list << Picture{"rotate.png", [] {
+        return icon(24, [](QPainter &p) {
+            p.setPen(QPen(grey, 6));
+            p.setBrush(QColor(235, 240, 248));
+            p.drawRect(QRectF(12, 40, 56, 44));
+            QPainterPath arc;
+            arc.moveTo(40, 26);
+            arc.cubicTo(QPointF(62, 8), QPointF(86, 20), QPointF(86, 48));
+            p.setPen(QPen(green, 9, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(arc);
+            p.setPen(Qt::NoPen);
+            p.setBrush(green);
+            p.drawPolygon(QPolygonF({QPointF(72, 48), QPointF(98, 48), QPointF(86, 68)}));
+        });
+    }};
+    list << Picture{"brightness_32.gif", [] {
+        return icon(32, [](QPainter &p) {
+            p.setPen(QPen(orange.darker(120), 7, Qt::SolidLine, Qt::RoundCap));
+            for (int i = 0; i < 8; ++i) {
+                const qreal a = i * M_PI / 4;
+                p.drawLine(QPointF(50 + 30 * std::cos(a), 50 + 30 * std::sin(a)),
+                           QPointF(50 + 44 * std::cos(a), 50 + 44 * std::sin(a)));
+            }
+            p.setPen(QPen(orange.darker(130), 3));
+            p.setBrush(QColor(255, 210, 60));
+            p.drawEllipse(QPointF(50, 50), 20, 20);
+        });
+    }};
+    list << Picture{"contrast.png", [] {
+        return icon(32, [](QPainter &p) {
+            p.setPen(QPen(QColor(40, 40, 40), 5));
+            p.setBrush(Qt::white);
+            p.drawEllipse(QPointF(50, 50), 40, 40);
+            QPainterPath half;
+            half.moveTo(50, 10);
+            half.arcTo(QRectF(10, 10, 80, 80), 90, 180);
+            half.closeSubpath();
+            p.setBrush(QColor(40, 40, 40));
+            p.drawPath(half);
+        });
+    }};
+    list << Picture{"gamma.png", [] {
+        return icon(32, [](QPainter &p) {
+            p.setPen(QPen(midBlue, 4));
+            p.setBrush(QColor(230, 238, 250));
+            p.drawRoundedRect(QRectF(6, 6, 88, 88), 16, 16);
+            QFont font("DejaVu Sans");
+            font.setBold(true);
+            font.setPixelSize(70);
+            p.setFont(font);
+            p.setPen(midBlue);
+            p.drawText(QRectF(0, 0, 100, 92), Qt::AlignCenter, QString(QChar(0x03B3)));
+        });
+    }};
+    list << Picture{"vertical_line.png", [] {
+        QImage image = canvas(6, 200);
+        QPainter p(&image);
+        p.fillRect(QRectF(2, 0, 2, 200), vertical(0, 200, QColor(225, 230, 238), QColor(190, 198, 210)));
+        return image;
+    }};
+    list << Picture{"save.png", [] {
+        return icon(32, [](QPainter &p) {
+            // A floppy disc.
+            p.setPen(QPen(deepBlue.darker(130), 4, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
+            p.setBrush(vertical(8, 92, skyBlue, deepBlue));
+            p.drawPolygon(QPolygonF({QPointF(8, 8), QPointF(78, 8), QPointF(92, 22), QPointF(92, 92),
+                                     QPointF(8, 92)}));
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(220, 226, 236));
+            p.drawRect(QRectF(24, 12, 44, 26));
+            p.setBrush(deepBlue);
+            p.drawRect(QRectF(52, 16, 10, 18));
+            p.setBrush(Qt::white);
+            p.drawRoundedRect(QRectF(20, 52, 60, 36), 4, 4);
+        });
+    }};
+    return list;
+}
+
+QList<Picture> pictures()
+{
+    QList<Picture> list = photoEditPictures();
 
     list << Picture{"upload_start.png", [] {
         return icon(32, [](QPainter &p) {
@@ -603,11 +746,30 @@ QList<Picture> pictures()
     return list;
 }
 
+// Qt writes no GIF: Magick++ turns the drawn picture into one.
+bool saveGif(const QImage &image, const QString &path)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return false;
+    try {
+        Magick::Image gif(Magick::Blob(png.constData(), size_t(png.size())));
+        gif.magick("GIF");
+        gif.write(path.toStdString());
+    } catch (const Magick::Exception &) {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
+    Magick::InitializeMagick(argv[0]);
     QTextStream err(stderr);
     if (argc != 2) {
         err << "usage: korvex_drawresources <resource folder>\n";
@@ -619,6 +781,13 @@ int main(int argc, char **argv)
         const QString path = folder.filePath(picture.path);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QImage image = picture.draw();
+        if (path.endsWith(".gif")) {
+            if (!saveGif(image, path)) {
+                err << "cannot write " << path << "\n";
+                ++failures;
+            }
+            continue;
+        }
         if (!path.endsWith(".png"))
             image = image.convertToFormat(path.endsWith(".ico") ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (!image.save(path, nullptr, path.endsWith(".jpg") ? 92 : -1)) {

@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "aboutdialog.h"
+#include "articolostampafotograficacomposer.h"
 #include "articolowidget.h"
 #include "korvexglobals.h"
 #include "localdatabase.h"
@@ -473,4 +474,24 @@ void MainWindow::openPaymentPage()
     const QUrl page = PaymentPage::lastOrderOfToday(*KorvexGlobals::utente, KorvexGlobals::WsEndpoint);
     if (!page.isEmpty())
         QDesktopServices::openUrl(page);
+}
+
+void MainWindow::on_listWidgetArticoli_itemClicked(QListWidgetItem *item)
+{
+    auto *entry = qobject_cast<ArticoloWidget *>(ui->listWidgetArticoli->itemWidget(item));
+    ui->listWidgetArticoli->clearSelection();
+    if (!entry)
+        return;
+    OrdiniLocal::OrdineLocal ordine;
+    OrdiniLocal().initOrdineLocal(ordine);
+    QDialog *composer = nullptr;
+    if (entry->id() == 1)
+        composer = new ArticoloStampaFotograficaComposer(ordine, nullptr);
+    if (!composer)
+        return;
+    composer->setAttribute(Qt::WA_DeleteOnClose);
+    composer->setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    hide();
+    composer->show();
+    connect(composer, SIGNAL(finished(int)), this, SLOT(show()));
 }

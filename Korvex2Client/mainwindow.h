@@ -54,6 +54,8 @@ private slots:
     void setCustomLayout();
     void on_pushButtonBanner_clicked();
     void on_toolButtonUploadsDetails_clicked();
+    // Opening an article: its composer on a new order.
+    void on_listWidgetArticoli_itemClicked(QListWidgetItem *item);
 
 private:
     void clearArticoli();

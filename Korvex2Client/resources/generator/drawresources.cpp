@@ -743,6 +743,141 @@ QList<Picture> pictures()
             p.drawPolyline(QPolygonF({QPointF(30, 42), QPointF(50, 62), QPointF(70, 42)}));
         });
     }};
+
+    // Photo print composer: folder bar, browser and print list commands, bottom bar.
+    const auto folderShape = [](QPainter &p, const QColor &c) {
+        p.setPen(QPen(c.darker(140), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(vertical(20, 84, c.lighter(150), c));
+        QPainterPath path;
+        path.moveTo(8, 84);
+        path.lineTo(8, 22);
+        path.lineTo(38, 22);
+        path.lineTo(46, 32);
+        path.lineTo(92, 32);
+        path.lineTo(92, 84);
+        path.closeSubpath();
+        p.drawPath(path);
+    };
+    const auto arrowHead = [](QPainter &p, bool right, const QColor &c) {
+        p.setPen(QPen(c.darker(140), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(vertical(14, 86, c.lighter(140), c));
+        QPolygonF shape({QPointF(10, 38), QPointF(50, 38), QPointF(50, 14), QPointF(90, 50),
+                         QPointF(50, 86), QPointF(50, 62), QPointF(10, 62)});
+        if (!right)
+            for (QPointF &pt : shape)
+                pt.setX(100 - pt.x());
+        p.drawPolygon(shape);
+    };
+    const auto smallPrints = [](QPainter &p) {
+        photoPrint(p, QRectF(6, 20, 56, 44), -10);
+        photoPrint(p, QRectF(22, 28, 58, 46), 6);
+    };
+    list << Picture{"folder.png", [folderShape] {
+        return icon(16, [folderShape](QPainter &p) { folderShape(p, orange); });
+    }};
+    list << Picture{"go.gif", [arrowHead] {
+        return icon(16, [arrowHead](QPainter &p) { arrowHead(p, true, green); });
+    }};
+    list << Picture{"arrow_right.png", [arrowHead] {
+        return icon(32, [arrowHead](QPainter &p) { arrowHead(p, true, skyBlue); });
+    }};
+    list << Picture{"arrow_left.png", [arrowHead] {
+        return icon(32, [arrowHead](QPainter &p) { arrowHead(p, false, skyBlue); });
+    }};
+    list << Picture{"add_all.gif", [smallPrints] {
+        return icon(24, [smallPrints](QPainter &p) {
+            smallPrints(p);
+            badge(p, green, 74, 74, 22);
+            plusSign(p, 74, 74, 22);
+        });
+    }};
+    list << Picture{"add_selected.gif", [] {
+        return icon(24, [](QPainter &p) {
+            photoPrint(p, QRectF(10, 16, 62, 50), -4);
+            badge(p, green, 74, 74, 22);
+            plusSign(p, 74, 74, 22);
+        });
+    }};
+    list << Picture{"icon_mode.png", [] {
+        return icon(16, [](QPainter &p) {
+            p.setPen(QPen(midBlue.darker(130), 3));
+            p.setBrush(vertical(0, 100, skyBlue.lighter(140), skyBlue));
+            for (int r = 0; r < 2; ++r)
+                for (int c = 0; c < 2; ++c)
+                    p.drawRoundedRect(QRectF(8 + c * 46, 8 + r * 46, 38, 38), 6, 6);
+        });
+    }};
+    list << Picture{"details_mode.gif", [] {
+        return icon(16, [](QPainter &p) {
+            for (int r = 0; r < 4; ++r) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(skyBlue);
+                p.drawRect(QRectF(8, 10 + r * 22, 16, 14));
+                p.setBrush(grey);
+                p.drawRect(QRectF(32, 13 + r * 22, 60, 8));
+            }
+        });
+    }};
+    list << Picture{"128x128/broken-file-access.png", [] {
+        return icon(128, [](QPainter &p) {
+            document(p, QRectF(18, 8, 56, 76), QColor(120, 130, 150));
+            p.setPen(QPen(Qt::white, 5));
+            p.drawPolyline(QPolygonF({QPointF(22, 46), QPointF(36, 38), QPointF(46, 52),
+                                      QPointF(58, 42), QPointF(72, 50)}));
+            badge(p, red, 72, 74, 21);
+            p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(64, 66), QPointF(80, 82));
+            p.drawLine(QPointF(80, 66), QPointF(64, 82));
+        });
+    }};
+    list << Picture{"change-file.gif", [] {
+        return icon(24, [](QPainter &p) {
+            document(p, QRectF(10, 6, 46, 62), QColor(120, 130, 150));
+            arrowRight(p, QPointF(40, 78), 44, green, 8);
+        });
+    }};
+    list << Picture{"picture_edit.png", [] {
+        return icon(24, [](QPainter &p) {
+            photoPrint(p, QRectF(8, 14, 62, 50), 0);
+            p.setPen(QPen(orange.darker(130), 12, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(54, 88), QPointF(90, 50));
+        });
+    }};
+    list << Picture{"select_all.png", [] {
+        return icon(24, [](QPainter &p) {
+            p.setPen(QPen(midBlue, 4, Qt::DashLine));
+            p.setBrush(QColor(220, 235, 255));
+            p.drawRect(QRectF(10, 10, 80, 80));
+            p.setPen(QPen(green, 10, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(28, 52), QPointF(44, 68), QPointF(74, 32)}));
+        });
+    }};
+    list << Picture{"removeFile.gif", [] {
+        return icon(24, [](QPainter &p) {
+            photoPrint(p, QRectF(10, 16, 62, 50), -4);
+            badge(p, red, 74, 74, 22);
+            p.setPen(QPen(Qt::white, 8, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(62, 74), QPointF(86, 74));
+        });
+    }};
+    list << Picture{"removeAllFile.gif", [smallPrints] {
+        return icon(24, [smallPrints](QPainter &p) {
+            smallPrints(p);
+            badge(p, red, 74, 74, 22);
+            p.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(64, 64), QPointF(84, 84));
+            p.drawLine(QPointF(84, 64), QPointF(64, 84));
+        });
+    }};
+    list << Picture{"upload.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, green);
+            p.setPen(QPen(Qt::white, 10, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(QPointF(50, 74), QPointF(50, 30));
+            p.drawPolyline(QPolygonF({QPointF(32, 46), QPointF(50, 28), QPointF(68, 46)}));
+        });
+    }};
     return list;
 }
 

@@ -211,9 +211,10 @@ void ArticoloStampaFotograficaComposer::done(int result)
     QMessageBox box(QMessageBox::Question, tr("Chiudi"),
                     tr("L'ordine non è stato ancora salvato.\r\nProcedendo con la chiusura perderai tutte le modifiche.\r\nSalvare l'ordine corrente?"),
                     QMessageBox::NoButton, this);
-    QPushButton *salva = box.addButton(tr("Salva e chiudi"), QMessageBox::AcceptRole);
-    QPushButton *chiudi = box.addButton(tr("Chiudi senza salvare"), QMessageBox::DestructiveRole);
-    QPushButton *annulla = box.addButton(tr("Annulla"), QMessageBox::RejectRole);
+    // One role for the three, so that they stand in this order on every platform.
+    QPushButton *salva = box.addButton(tr("Salva e chiudi"), QMessageBox::ActionRole);
+    QPushButton *chiudi = box.addButton(tr("Chiudi senza salvare"), QMessageBox::ActionRole);
+    QPushButton *annulla = box.addButton(tr("Annulla"), QMessageBox::ActionRole);
     box.setDefaultButton(annulla);
     box.setEscapeButton(static_cast<QAbstractButton *>(nullptr));
     box.exec();
@@ -1020,7 +1021,7 @@ void ArticoloStampaFotograficaComposer::on_selectedFilesDataChanged()
 void ArticoloStampaFotograficaComposer::updateStampaProperties(const QList<OrdiniLocal::OrdineRigaStampaLocal> &righe)
 {
     Q_UNUSED(righe)
-    ui->widgetSelectedStampeProperties->setEnabled(false);
+    ui->widgetSelectedStampeProperties->hide();
     ui->toolButtonPhotoEditor->setEnabled(false);
     ui->actionPhotoEditor->setEnabled(false);
     ui->toolButtonSelectedFilesCangeStampaSettings->setEnabled(false);

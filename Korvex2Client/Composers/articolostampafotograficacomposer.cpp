@@ -456,6 +456,13 @@ void ArticoloStampaFotograficaComposer::initDirSelection()
     connect(list, SIGNAL(dropFromSelectedFiles()), this, SLOT(dropFromSelectedFiles()));
     connect(list->verticalScrollBar(), SIGNAL(valueChanged(int)), this,
             SLOT(on_fileSelectionVerticalScrollBarValueChanged(int)));
+    // A folder that has just been read asks for the files in view first, as scrolling does,
+    // once the model has put its rows in order.
+    connect(fileSelectionModel, &QFileSystemModel::directoryLoaded, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            on_fileSelectionVerticalScrollBarValueChanged(ui->listViewFileSelection->verticalScrollBar()->value());
+        });
+    });
 
     QTableView *table = ui->tableViewFileSelection;
     table->setModel(fileSelectionModel);

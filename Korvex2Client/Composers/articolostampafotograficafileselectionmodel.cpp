@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QIcon>
+#include <QTimer>
 #include <QtConcurrent>
 
 #include "imageutility.h"
@@ -32,9 +33,17 @@ ArticoloStampaFotograficaFileSelectionModel::ArticoloStampaFotograficaFileSelect
     , scalingWatcher(new QFutureWatcher<Thumb>())
 {
     thumbsSize = QSize(240, 240);
+    // Loaded here, before any batch fills the thread pool: converting a picture on the GUI
+    // thread waits for free pool threads.
+    placeholderIcon();
+    brokenFileIcon();
     connect(scalingWatcher, SIGNAL(resultReadyAt(int)), this, SLOT(updateThumb(int)));
     connect(scalingWatcher, SIGNAL(finished()), this, SLOT(onImageScalingFinished()));
-    connect(this, SIGNAL(directoryLoaded(QString)), this, SLOT(loadThumbs(QString)));
+    // The batch of a folder just read starts once the model has sorted its rows (its sort runs
+    // from a zero timer too), so that the files come in the order the views show them.
+    connect(this, &QFileSystemModel::directoryLoaded, this, [this](const QString &path) {
+        QTimer::singleShot(0, this, [this, path] { loadThumbs(path); });
+    });
 }
 
 ArticoloStampaFotograficaFileSelectionModel::~ArticoloStampaFotograficaFileSelectionModel()

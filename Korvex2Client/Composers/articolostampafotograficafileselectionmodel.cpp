@@ -56,8 +56,14 @@ ArticoloStampaFotograficaFileSelectionModel::~ArticoloStampaFotograficaFileSelec
 
 QModelIndex ArticoloStampaFotograficaFileSelectionModel::setRootPath(const QString &path)
 {
-    if (path != rootPath())
+    if (path != rootPath()) {
         m_images.clear();
+        // What the running batch still brings belongs to the folder left: it is not kept.
+        if (scalingWatcher->isRunning())
+            scalingWatcher->cancel();
+        batchFiles.clear();
+        batchPaths.clear();
+    }
     return QFileSystemModel::setRootPath(path);
 }
 

@@ -456,13 +456,15 @@ void ArticoloStampaFotograficaComposer::initDirSelection()
     connect(list, SIGNAL(dropFromSelectedFiles()), this, SLOT(dropFromSelectedFiles()));
     connect(list->verticalScrollBar(), SIGNAL(valueChanged(int)), this,
             SLOT(on_fileSelectionVerticalScrollBarValueChanged(int)));
-    // A folder that has just been read asks for the files in view first, as scrolling does,
-    // once the model has put its rows in order.
-    connect(fileSelectionModel, &QFileSystemModel::directoryLoaded, this, [this] {
+    // A folder that has just been read, or whose rows the model has just put in order, asks
+    // for the files in view first, as scrolling does.
+    const auto filesInViewFirst = [this] {
         QTimer::singleShot(0, this, [this] {
             on_fileSelectionVerticalScrollBarValueChanged(ui->listViewFileSelection->verticalScrollBar()->value());
         });
-    });
+    };
+    connect(fileSelectionModel, &QFileSystemModel::directoryLoaded, this, filesInViewFirst);
+    connect(fileSelectionModel, &QAbstractItemModel::layoutChanged, this, filesInViewFirst);
 
     QTableView *table = ui->tableViewFileSelection;
     table->setModel(fileSelectionModel);

@@ -125,7 +125,7 @@ void ArticoloStampaFotograficaFileSelectionModel::updateThumb(int i)
         return;
     const Thumb thumb = future.resultAt(i);
     // A late result of a batch that was replaced is kept only when its file is still wanted.
-    if (!batchPaths.contains(thumb.path))
+    if (!batchPaths.contains(thumb.path) || m_images.contains(thumb.path))
         return;
     m_images.insert(thumb.path, thumb.image);
     const QModelIndex changed = index(thumb.path, 0);
@@ -135,6 +135,11 @@ void ArticoloStampaFotograficaFileSelectionModel::updateThumb(int i)
 
 void ArticoloStampaFotograficaFileSelectionModel::onImageScalingFinished()
 {
+    // The end notice can come before the notices of the batch's last results: those are
+    // taken from the future here, or the next batch would read those files again.
+    const int results = scalingWatcher->future().resultCount();
+    for (int i = 0; i < results; ++i)
+        updateThumb(i);
     loadThumbs(rootPath());
 }
 

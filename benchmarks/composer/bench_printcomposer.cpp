@@ -151,34 +151,37 @@ int main(int argc, char **argv)
     stalls.start();
     QElapsedTimer timer;
     timer.start();
+    // When each file's thumbnail arrived.
+    QHash<QString, double> arrived;
+    int folderReads = 0;
+    QObject::connect(model, &QAbstractItemModel::dataChanged, composer, [&](const QModelIndex &from) {
+        const QString path = model->filePath(from);
+        if (!arrived.contains(path) && ArticoloStampaFotograficaFileSelectionModel::m_images.contains(path))
+            arrived.insert(path, timer.nsecsElapsed() / 1e6);
+    });
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, composer, [&] { ++folderReads; });
+    int reorders = 0;
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, composer, [&] { ++reorders; });
     composer->setRootPath(folder);
-    QStringList firstScreen;
-    double firstMs = -1;
-    double allMs = -1;
-    while (timer.elapsed() < 600000) {
+    while (timer.elapsed() < 600000 && ArticoloStampaFotograficaFileSelectionModel::m_images.size() < count)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-        const QModelIndex root = view->rootIndex();
-        if (firstScreen.isEmpty() && model->rowCount(root) == count) {
-            for (int row = 0; row < count; ++row) {
-                const QModelIndex index = model->index(row, 0, root);
-                if (view->visualRect(index).intersects(view->viewport()->rect()))
-                    firstScreen << model->filePath(index);
-            }
-        }
-        if (firstScreen.isEmpty())
-            continue;
-        if (firstMs < 0) {
-            bool done = true;
-            for (const QString &path : qAsConst(firstScreen))
-                done = done && ArticoloStampaFotograficaFileSelectionModel::m_images.contains(path);
-            if (done)
-                firstMs = timer.nsecsElapsed() / 1e6;
-        }
-        if (ArticoloStampaFotograficaFileSelectionModel::m_images.size() >= count) {
-            allMs = timer.nsecsElapsed() / 1e6;
-            break;
-        }
+    QApplication::processEvents();
+    // The first screen: the files in view once the folder is laid out.
+    QStringList firstScreen;
+    const QModelIndex root = view->rootIndex();
+    for (int row = 0; row < model->rowCount(root); ++row) {
+        const QModelIndex index = model->index(row, 0, root);
+        if (view->visualRect(index).intersects(view->viewport()->rect()))
+            firstScreen << model->filePath(index);
     }
+    double firstMs = 0;
+    for (const QString &path : qAsConst(firstScreen))
+        firstMs = qMax(firstMs, arrived.value(path, 1e9));
+    double allMs = 0;
+    for (double at : qAsConst(arrived))
+        allMs = qMax(allMs, at);
+    if (arrived.size() < count)
+        allMs = 1e9;
     const qint64 stall = stalls.stop();
     const long peakBrowser = peakKilobytes();
 
@@ -191,6 +194,7 @@ int main(int argc, char **argv)
     std::printf("  all:          %9.1f ms   baseline %9.1f ms   ratio %.2f (target <= 1.15)\n", allMs, baseAll,
                 allMs / baseAll);
     std::printf("  longest stall of a 10 ms timer: %lld ms (target <= 50)\n", static_cast<long long>(stall));
+    std::printf("  folder reads: %d, reorders: %d\n", folderReads, reorders);
     std::printf("  peak memory: %ld MB (%ld MB before the browser)\n", peakBrowser / 1024, peakBefore / 1024);
 
     // "Aggiungi tutti" in crop mode (the default fit mode), default print of the seed catalogue.

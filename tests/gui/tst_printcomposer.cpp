@@ -871,6 +871,7 @@ void TestPrintComposer::uploadState_data()
     QTest::addColumn<QString>("change");
     QTest::addColumn<bool>("kept");
     QTest::newRow("unchanged") << "none" << true;
+    QTest::newRow("other file") << "path" << false;
     QTest::newRow("file grown") << "size" << false;
     QTest::newRow("other product") << "product" << false;
     QTest::newRow("other crop") << "crop" << false;
@@ -887,7 +888,10 @@ void TestPrintComposer::uploadState()
     riga.WsFileId = QStringLiteral("77");
     riga.Inviata = true;
     OrdiniLocal::OrdineRigaStampaLocal edited = riga;
-    if (change == QLatin1String("size")) {
+    if (change == QLatin1String("path")) {
+        edited.FilePath = m_fixture->photo(QStringLiteral("u2.jpg"), QSize(600, 400), 5);
+        edited.FileSize = riga.FileSize;
+    } else if (change == QLatin1String("size")) {
         // The row as the list holds it after the file changed under it.
         edited.FileSize += 1;
     } else if (change == QLatin1String("product")) {

@@ -172,6 +172,7 @@ private slots:
     void uploadState();
     void failedWrite();
     void saveWhileTheQueueSendsIt();
+    void orderSentMeanwhile();
     void addAllAndSendReachesTheLaboratory();
 
 private:
@@ -993,6 +994,26 @@ void TestPrintComposer::saveWhileTheQueueSendsIt()
     QTest::qWait(300);
     QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
     QCOMPARE(onDisk.righeStampa.size(), 4);
+}
+
+// The order's file went while the composer was open (the queue sent the order): the save
+// tells so and writes nothing.
+void TestPrintComposer::orderSentMeanwhile()
+{
+    OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+    ordine.righeStampa << EngineFixture::printRow(m_fixture->photo(QStringLiteral("m.jpg"), QSize(600, 400)));
+    QVERIFY(m_fixture->save(ordine));
+    Composer *composer = open(ordine);
+    QTRY_COMPARE(prints(composer)->rowCount(), 1);
+    QVERIFY(QFile::remove(KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + m_fixture->orderFiles().constFirst()));
+    QSignalSpy finished(composer, &QDialog::finished);
+    m_answerer->answer(QStringLiteral("Salva e chiudi"));
+    m_answerer->answer(QMessageBox::Ok);
+    composer->reject();
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(m_answerer->count(), 2);
+    QCOMPARE(m_answerer->last().title, QStringLiteral("Ordine inviato"));
+    QVERIFY(m_fixture->orderFiles().isEmpty());
 }
 
 void TestPrintComposer::addAllAndSendReachesTheLaboratory()

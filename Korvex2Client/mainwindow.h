@@ -13,6 +13,7 @@ class LoginDialog;
 class QThread;
 class UpdatesWaitingDialog;
 class UpdatesWatcher;
+class QDialog;
 class QListWidgetItem;
 
 namespace Ui {
@@ -64,6 +65,8 @@ private slots:
     void onUpdatesRequestTerminated();
     void onUpdatesErrorOccurred(const QString &code, const QString &message);
     void on_toolButtonUploadsDetails_clicked();
+    // Opens the composer of the clicked article on a new order.
+    void on_listWidgetArticoli_itemClicked(QListWidgetItem *item);
 
 private:
     void clearArticoli();
@@ -73,6 +76,8 @@ private:
     void releaseUpdatesCheck();
     // The upload queue window, modal; nothing when a window showing the queue is open.
     void openQueueWindow();
+    // Shows a composer as a window of its own while the main window hides.
+    void showComposer(QDialog *composer);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QList<int> articoliIds;

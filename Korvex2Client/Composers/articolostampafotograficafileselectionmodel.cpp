@@ -1,0 +1,184 @@
+#include "articolostampafotograficafileselectionmodel.h"
+
+#include <functional>
+
+#include <QIcon>
+#include <QTimer>
+#include <QtConcurrent>
+
+#include "imageutility.h"
+#include "korvexglobals.h"
+
+QSize ArticoloStampaFotograficaFileSelectionModel::thumbsSize(240, 240);
+QMap<QString, QImage> ArticoloStampaFotograficaFileSelectionModel::m_images;
+
+namespace {
+
+const QIcon &placeholderIcon()
+{
+    static const QIcon icon(QStringLiteral(":/Resource/256x256/photo.png"));
+    return icon;
+}
+
+const QIcon &brokenFileIcon()
+{
+    static const QIcon icon(QStringLiteral(":/Resource/128x128/broken-file-access.png"));
+    return icon;
+}
+
+} // namespace
+
+ArticoloStampaFotograficaFileSelectionModel::ArticoloStampaFotograficaFileSelectionModel(QObject *parent)
+    : QFileSystemModel(parent)
+    , scalingWatcher(new QFutureWatcher<Thumb>())
+{
+    thumbsSize = QSize(240, 240);
+    // Loaded here, before any batch fills the thread pool: converting a picture on the GUI
+    // thread waits for free pool threads.
+    placeholderIcon();
+    brokenFileIcon();
+    connect(scalingWatcher, SIGNAL(resultReadyAt(int)), this, SLOT(updateThumb(int)));
+    connect(scalingWatcher, SIGNAL(finished()), this, SLOT(onImageScalingFinished()));
+    // The batch of a folder just read starts once the model has sorted its rows (its sort runs
+    // from a zero timer too), so that the files come in the order the views show them.
+    connect(this, &QFileSystemModel::directoryLoaded, this, [this](const QString &path) {
+        QTimer::singleShot(0, this, [this, path] { loadThumbs(path); });
+    });
+}
+
+ArticoloStampaFotograficaFileSelectionModel::~ArticoloStampaFotograficaFileSelectionModel()
+{
+    scalingWatcher->disconnect(this);
+    scalingWatcher->cancel();
+    scalingWatcher->waitForFinished();
+    delete scalingWatcher;
+}
+
+QModelIndex ArticoloStampaFotograficaFileSelectionModel::setRootPath(const QString &path)
+{
+    if (path != rootPath()) {
+        m_images.clear();
+        // What the running batch still brings belongs to the folder left: it is not kept.
+        if (scalingWatcher->isRunning())
+            scalingWatcher->cancel();
+        batchFiles.clear();
+        batchPaths.clear();
+    }
+    return QFileSystemModel::setRootPath(path);
+}
+
+bool ArticoloStampaFotograficaFileSelectionModel::isLoadingThumbs() const
+{
+    return scalingWatcher->isRunning();
+}
+
+void ArticoloStampaFotograficaFileSelectionModel::loadThumbs(QString path, QSize box,
+                                                             QFileInfoList filesToProcess)
+{
+    Q_UNUSED(path)
+    if (!box.isValid())
+        box = thumbsSize;
+    if (scalingWatcher->isRunning())
+        scalingWatcher->cancel();
+    batchFiles.clear();
+    batchPaths.clear();
+
+    QFileInfoList candidates = filesToProcess;
+    if (candidates.isEmpty()) {
+        const QModelIndex root = index(rootPath());
+        const int rows = rowCount(root);
+        for (int row = 0; row < rows; ++row)
+            candidates << fileInfo(index(row, 0, root));
+    }
+    for (const QFileInfo &file : qAsConst(candidates)) {
+        const QString key = file.absoluteFilePath();
+        if (key.isEmpty() || m_images.contains(key) || batchPaths.contains(key))
+            continue;
+        batchFiles << file;
+        batchPaths.insert(key);
+    }
+    if (batchFiles.isEmpty())
+        return;
+
+    thumbsSize = box;
+    const QList<QFileInfo> jobs = batchFiles;
+    const std::function<Thumb(const QFileInfo &)> job = [box](const QFileInfo &file) {
+        return Thumb{file.absoluteFilePath(), scale(file, box)};
+    };
+    scalingWatcher->setFuture(QtConcurrent::mapped(jobs, job));
+}
+
+QImage ArticoloStampaFotograficaFileSelectionModel::scale(const QFileInfo &file, const QSize &box)
+{
+    try {
+        return imageUtility::loadResizedImage(file.absoluteFilePath(), box);
+    } catch (...) {
+        // An unreadable file keeps the placeholder.
+        return QImage();
+    }
+}
+
+void ArticoloStampaFotograficaFileSelectionModel::updateThumb(int i)
+{
+    const QFuture<Thumb> future = scalingWatcher->future();
+    if (i < 0 || i >= future.resultCount())
+        return;
+    const Thumb thumb = future.resultAt(i);
+    // A late result of a batch that was replaced is kept only when its file is still wanted.
+    if (!batchPaths.contains(thumb.path) || m_images.contains(thumb.path))
+        return;
+    m_images.insert(thumb.path, thumb.image);
+    const QModelIndex changed = index(thumb.path, 0);
+    if (changed.isValid())
+        emit dataChanged(changed, changed);
+}
+
+void ArticoloStampaFotograficaFileSelectionModel::onImageScalingFinished()
+{
+    // The end notice can come before the notices of the batch's last results: those are
+    // taken from the future here, or the next batch would read those files again.
+    const int results = scalingWatcher->future().resultCount();
+    for (int i = 0; i < results; ++i)
+        updateThumb(i);
+    loadThumbs(rootPath());
+}
+
+QString ArticoloStampaFotograficaFileSelectionModel::fileSizeToString(quint64 size)
+{
+    return KorvexGlobals::fileSizeToString(size);
+}
+
+QVariant ArticoloStampaFotograficaFileSelectionModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::ToolTipRole && !(role == Qt::DecorationRole && index.column() == 0))
+        return QFileSystemModel::data(index, role);
+
+    const QFileInfo file = fileInfo(index);
+    const QString path = file.absoluteFilePath();
+    const bool exists = !path.isEmpty() && QFileInfo::exists(path);
+
+    if (role == Qt::ToolTipRole) {
+        if (path.isEmpty())
+            return QVariant();
+        const QString name = file.fileName().toHtmlEscaped();
+        const QString where = path.toHtmlEscaped();
+        if (exists) {
+            return QString(QStringLiteral("<i>") + tr("Nome") + QStringLiteral("</i>: %1<br />")
+                           + QStringLiteral("<i>") + tr("Percorso") + QStringLiteral("</i>: %2<br />")
+                           + QStringLiteral("<i>") + tr("Dimensione") + QStringLiteral("</i>: %3"))
+                .arg(name, where, fileSizeToString(quint64(QFileInfo(path).size())));
+        }
+        return QString(QStringLiteral("<h4>%1</h4>") + QStringLiteral("<i>") + tr("Nome")
+                       + QStringLiteral("</i>: %2<br />") + QStringLiteral("<i>") + tr("Percorso")
+                       + QStringLiteral("</i>: %3<br />") + QStringLiteral("<i>") + tr("Dimensione")
+                       + QStringLiteral("</i>: %4"))
+            .arg(tr("Il file non esiste, fai doppio click per sostituirlo"), name, where, tr("--"));
+    }
+
+    if (!exists)
+        return brokenFileIcon();
+    const auto cached = m_images.constFind(path);
+    if (cached != m_images.constEnd() && !cached->isNull())
+        return QIcon(QPixmap::fromImage(*cached));
+    return placeholderIcon();
+}

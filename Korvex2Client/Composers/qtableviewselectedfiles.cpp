@@ -1,0 +1,73 @@
+#include "qtableviewselectedfiles.h"
+
+#include <QDebug>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMetaType>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+
+QTableViewSelectedFiles::QTableViewSelectedFiles(QWidget *parent)
+    : QTableView(parent)
+{
+    qRegisterMetaType<QFileInfo>("QFileInfo");
+    qRegisterMetaType<QList<QFileInfo>>("QList<QFileInfo>");
+}
+
+void QTableViewSelectedFiles::mousePressEvent(QMouseEvent *event)
+{
+    FileViewDrag::press(m_drag, event);
+    QTableView::mousePressEvent(event);
+}
+
+void QTableViewSelectedFiles::mouseReleaseEvent(QMouseEvent *event)
+{
+    FileViewDrag::release(m_drag);
+    QTableView::mouseReleaseEvent(event);
+}
+
+void QTableViewSelectedFiles::mouseMoveEvent(QMouseEvent *event)
+{
+    if (FileViewDrag::move(m_drag, this, !selectedIndexes().isEmpty(), event, m_drag.removeOperation)
+        == FileViewDrag::MoveOutcome::HandOn)
+        QTableView::mouseMoveEvent(event);
+}
+
+void QTableViewSelectedFiles::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (FileViewDrag::payloadMatches(event->mimeData(), m_drag.addOperation) || event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        QTableView::dragEnterEvent(event);
+}
+
+void QTableViewSelectedFiles::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (FileViewDrag::payloadMatches(event->mimeData(), m_drag.addOperation) || event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        QTableView::dragMoveEvent(event);
+}
+
+void QTableViewSelectedFiles::dropEvent(QDropEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    if (data->hasUrls()) {
+        qDebug().noquote() << objectName() + QStringLiteral(": DROP FROM FILE SYSTEM");
+        QList<QFileInfo> files;
+        const QList<QUrl> urls = data->urls();
+        files.reserve(urls.size());
+        for (const QUrl &url : urls)
+            files.append(QFileInfo(url.toLocalFile()));
+        emit dropFromFileSystem(files);
+        event->acceptProposedAction();
+    } else if (FileViewDrag::payloadMatches(data, m_drag.addOperation)) {
+        qDebug().noquote() << objectName() + QStringLiteral(": DROP FROM FILE SELECTION");
+        emit dropFromFileSelection();
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}

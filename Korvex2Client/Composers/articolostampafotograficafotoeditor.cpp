@@ -66,6 +66,7 @@ ArticoloStampaFotograficaFotoEditor::ArticoloStampaFotograficaFotoEditor(
     , ui(new Ui_ArticoloStampaFotograficaFotoEditor)
 {
     ui->setupUi(this);
+    keepLabelsWhole();
     try {
         init(riga, true);
     } catch (...) {
@@ -81,6 +82,7 @@ ArticoloStampaFotograficaFotoEditor::ArticoloStampaFotograficaFotoEditor(
     , ui(new Ui_ArticoloStampaFotograficaFotoEditor)
 {
     ui->setupUi(this);
+    keepLabelsWhole();
     m_formati = formati;
     m_carte = carte;
     init(riga, false);
@@ -90,6 +92,13 @@ ArticoloStampaFotograficaFotoEditor::~ArticoloStampaFotograficaFotoEditor()
 {
     delete m_mouseFilter;
     delete ui;
+}
+
+void ArticoloStampaFotograficaFotoEditor::keepLabelsWhole()
+{
+    // The settings column is narrow: its labels keep at least their own text's width.
+    for (QLabel *label : {ui->label_16, ui->labelCarta, ui->labelFormato})
+        label->setMinimumWidth(qMax(label->minimumWidth(), label->sizeHint().width()));
 }
 
 int ArticoloStampaFotograficaFotoEditor::activeWarnings() const

@@ -57,7 +57,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private slots:
-    void on_mouseFilter_cropMoved(int dx, int dy);
     void connectSignals();
     void closeSlot();
     void on_pushButtonClose_clicked();
@@ -73,7 +72,11 @@ private slots:
     void on_pushButtonCropRotate_clicked();
 
 private:
+    // Connected by connectSignals (a plain member, so that the form's connection by name
+    // does not look for a widget of that name).
+    void on_mouseFilter_cropMoved(int dx, int dy);
     void init(const OrdiniLocal::OrdineRigaStampaLocal &riga, bool readLists);
+    void keepLabelsWhole();
     void fillFormati(const QList<OrdiniLocal::FormatoLocal> &formati);
     void fillCarte(const QList<OrdiniLocal::CartaLocal> &carte);
     void setStampaLocal(const OrdiniLocal::StampaLocal &stampa);

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPainterPath>
 #include <QResizeEvent>
 #include <QTimer>
 
@@ -589,25 +588,30 @@ QPixmap ArticoloStampaFotograficaFotoEditor::getTransformedPixmap(
                                           : source.scaled(scaled, Qt::IgnoreAspectRatio,
                                                           Qt::FastTransformation);
         }
+        if (!m_boxImage.isNull())
+            m_boxImage = m_boxImage.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         m_boxImageFor = box;
         m_boxImageKey = pixmap.cacheKey();
     }
     if (m_boxImage.isNull())
         return QPixmap();
 
-    QImage shaded = m_boxImage.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QRect crop = imageUtility::calculateCropRect(roundedCrop(), shaded.size(), pixmap.size());
-    QPainterPath outside;
-    outside.addRect(QRectF(shaded.rect()));
-    if (!crop.isEmpty()) {
-        QPainterPath inside;
-        inside.addRect(QRectF(crop));
-        outside = outside.subtracted(inside);
-    }
+    QImage shaded = m_boxImage.copy();
+    const QRect crop = imageUtility::calculateCropRect(roundedCrop(), shaded.size(), pixmap.size())
+                           .intersected(shaded.rect());
+    const QColor shade(0, 0, 0, 155);
     QPainter painter(&shaded);
-    painter.fillPath(outside, QColor(0, 0, 0, 155));
+    if (crop.isEmpty()) {
+        painter.fillRect(shaded.rect(), shade);
+    } else {
+        // Above, below, left and right of the crop area.
+        painter.fillRect(QRect(0, 0, shaded.width(), crop.top()), shade);
+        painter.fillRect(QRect(0, crop.bottom() + 1, shaded.width(), shaded.height() - crop.bottom() - 1), shade);
+        painter.fillRect(QRect(0, crop.top(), crop.left(), crop.height()), shade);
+        painter.fillRect(QRect(crop.right() + 1, crop.top(), shaded.width() - crop.right() - 1, crop.height()), shade);
+    }
     painter.end();
-    return QPixmap::fromImage(shaded);
+    return QPixmap::fromImage(std::move(shaded));
 }
 
 void ArticoloStampaFotograficaFotoEditor::setSlideCropArea(QSize formatSize, QSize imageSize)

@@ -26,6 +26,7 @@
 #include "messagecatcher.h"
 #include "modalanswerer.h"
 #include "printeditfixture.h"
+#include "testimages.h"
 
 using Editor = ArticoloStampaFotograficaFotoEditor;
 using Row = OrdiniLocal::OrdineRigaStampaLocal;
@@ -401,6 +402,12 @@ void tst_PhotoEditor::cropAreaGeometry()
 
     slider->setValue(0);
     QCOMPARE(cropLabel(*editor), QStringLiteral("1800x1200 px"));
+    // The preview shades what lies outside the area: the top-left corner is in it, the
+    // bottom-right one is not.
+    const QImage preview = child<QLabel>(*editor, "Foto")->pixmap(Qt::ReturnByValue).toImage();
+    QVERIFY(TestImages::colourDistance(preview.pixel(4, 4), TestImages::quadrantColour(0).rgb()) <= 20);
+    const QColor shaded(preview.pixel(preview.width() - 4, preview.height() - 4));
+    QVERIFY2(shaded.red() < 110 && shaded.green() < 100 && shaded.red() > 70, qPrintable(shaded.name()));
     slider->setValue(1200);
     QCOMPARE(cropLabel(*editor), QStringLiteral("3000x2000 px"));
 

@@ -8,7 +8,7 @@
 //   model  the print rows model behind an offscreen list view, loading the same files;
 // and reports for each the time to the first and to the last thumbnail, the peak resident
 // memory and the longest lateness of a 10 ms timer on the GUI thread, with the ratios
-// against the baseline. Then, in a third child, a drag step of the photo editor's crop area
+// against the baseline (three rounds, the best of each). Then, in a third child, a drag step of the photo editor's crop area
 // on one of the photos against one fast scale of that photo to the preview box.
 
 #include <algorithm>
@@ -250,8 +250,20 @@ int main(int argc, char **argv)
     makePhotos(folder, count);
     const QStringList childArguments{folder};
 
-    const QList<double> plain = child(QStringLiteral("plain"), childArguments);
-    const QList<double> model = child(QStringLiteral("model"), childArguments);
+    // Three rounds, alternating, each figure the best of its three: the machine is shared.
+    QList<double> plain;
+    QList<double> model;
+    auto best = [](QList<double> &kept, const QList<double> &run) {
+        if (kept.isEmpty())
+            kept = run;
+        else if (run.size() == kept.size())
+            for (int i = 0; i < run.size(); ++i)
+                kept[i] = std::min(kept[i], run[i]);
+    };
+    for (int round = 0; round < 3; ++round) {
+        best(plain, child(QStringLiteral("plain"), childArguments));
+        best(model, child(QStringLiteral("model"), childArguments));
+    }
     const QList<double> drag = child(QStringLiteral("drag"), childArguments);
     if (plain.size() != 4 || model.size() != 4 || drag.size() != 2) {
         out << "a child run failed\n";

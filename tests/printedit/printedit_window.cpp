@@ -104,6 +104,7 @@ int main(int argc, char **argv)
     QTest::qWait(200);
     window.grab().save(QDir(shots).filePath(QStringLiteral("list.png")));
     openEditor(&window, &model, model.index(1), QDir(shots).filePath(QStringLiteral("editor-crop.png")));
+    openEditor(&window, &model, model.index(2), QDir(shots).filePath(QStringLiteral("editor-crop-area.png")));
     openEditor(&window, &model, model.index(5), QDir(shots).filePath(QStringLiteral("editor-small.png")));
     openEditor(&window, &model, model.index(6), QDir(shots).filePath(QStringLiteral("editor-missing.png")));
     openEditor(&window, &model, model.index(7), QDir(shots).filePath(QStringLiteral("editor-product.png")));

@@ -442,6 +442,10 @@ void tst_PrintRowsModel::cellPixels_data()
         << 1 << 2 << QRectF()
         << (frame + QList<Probe>{{{15, 29}, red}, {{124, 29}, green}, {{124, 101}, yellow},
                                  {{15, 101}, blue}, {{70, 24}, grey}});
+    QTest::newRow("crop that rounds to nothing: centred")
+        << 1 << 2 << QRectF(100, 100, 0.3, 0.3)
+        << (frame + QList<Probe>{{{15, 29}, red}, {{124, 29}, green}, {{124, 101}, yellow},
+                                 {{15, 101}, blue}, {{70, 24}, grey}});
     QTest::newRow("crop of the top left quadrant")
         << 1 << 2 << QRectF(60, 60, 1080, 720)
         << (frame + QList<Probe>{{{16, 30}, red}, {{123, 30}, red}, {{123, 100}, red}, {{16, 100}, red}});

@@ -43,6 +43,7 @@ private slots:
     void opening();
     void tooSmallNotice_data();
     void tooSmallNotice();
+    void productFailingToLoadIsShown();
     void listsAreReadAtEachOpening();
     void failingListsLeaveTheConstructor();
     void paperChangeNarrowsFormatsAndSaves();
@@ -229,6 +230,22 @@ void tst_PhotoEditor::tooSmallNotice()
     if (tooSmall)
         QVERIFY(child<QLabel>(*editor, "labelWarningGeneric")->text().startsWith(
             QStringLiteral("La stampa non è ottimale.")));
+}
+
+void tst_PhotoEditor::productFailingToLoadIsShown()
+{
+    // Product 7 names format 0, which the catalogue refuses to read: the editor still opens
+    // with the row's copies and picture, and tells why the product is missing.
+    ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Ok);
+    auto editor = open(PrintEditFixture::row(m_large, 7, 1, QRectF(), 5));
+    QVERIFY(answerer.waitForCount(1));
+    QCOMPARE(answerer.last().title, QStringLiteral("Modifica impostazioni di stampa"));
+    QVERIFY2(answerer.last().text.startsWith(QStringLiteral("E' necessario specificare un ID valido")),
+             qPrintable(answerer.last().text));
+    QCOMPARE(child<QSpinBox>(*editor, "qta")->value(), 5);
+    QVERIFY(child<QWidget>(*editor, "widgetWarningStampaNotFound")->isVisible());
+    QVERIFY(!child<QWidget>(*editor, "widgetWarningFileNotFound")->isVisible());
 }
 
 void tst_PhotoEditor::listsAreReadAtEachOpening()

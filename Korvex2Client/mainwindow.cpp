@@ -8,12 +8,17 @@
 #include <QListWidgetItem>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 
 #include "aboutdialog.h"
+#include "impostazioni.h"
+#include "updateinstaller.h"
+#include "updateswaitingdialog.h"
+#include "updateswatcher.h"
 #include "articolowidget.h"
 #include "korvexglobals.h"
 #include "localdatabase.h"
@@ -96,7 +101,12 @@ MainWindow::MainWindow(QWidget *parent)
     QTimer::singleShot(1, this, &MainWindow::loginRequest);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    if (updatesWaitingDialog)
+        delete updatesWaitingDialog.data();
+    releaseUpdatesCheck();
+}
 
 bool MainWindow::startFailed() const
 {
@@ -266,6 +276,10 @@ void MainWindow::onLoginSucceded()
     ui->toolButtonLogout->show();
     ui->toolButtonLogout->setText(QString::fromStdString(KorvexGlobals::utente->username));
     QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+    if (KorvexGlobals::CheckUpdatesAtStartup && !KorvexGlobals::WsEndpoint.isEmpty())
+        checkForUpdates();
+    if (programReplaced)
+        return;
 
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     queue->loadQueue();
@@ -282,6 +296,8 @@ void MainWindow::onLoginCancelled()
     if (isHidden())
         show();
     QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+    if (KorvexGlobals::CheckUpdatesAtStartup && !KorvexGlobals::WsEndpoint.isEmpty())
+        checkForUpdates();
 }
 
 void MainWindow::on_toolButtonLogout_clicked()
@@ -449,4 +465,116 @@ void MainWindow::openPaymentPage()
     const QUrl page = PaymentPage::lastOrderOfToday(*KorvexGlobals::utente, KorvexGlobals::WsEndpoint);
     if (!page.isEmpty())
         QDesktopServices::openUrl(page);
+}
+
+// ---------------------------------------------------------------------------------------
+// Settings window
+
+void MainWindow::on_toolButtonImpostazioni_clicked()
+{
+    auto *settings = new Impostazioni(nullptr);
+    settings->setAttribute(Qt::WA_DeleteOnClose);
+    settings->setWindowFlags(settings->windowFlags() | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
+    connect(settings, &Impostazioni::catalogueUpdated, this, [this] {
+        setCustomLayout();
+        loadArticoli();
+    });
+    hide();
+    settings->show();
+    connect(settings, &QDialog::finished, this, &QWidget::show);
+}
+
+// ---------------------------------------------------------------------------------------
+// Update check after a login
+
+void MainWindow::releaseUpdatesCheck()
+{
+    ::releaseUpdatesCheck(updatesThread, updatesWatcher);
+    updatesThread = nullptr;
+    updatesWatcher = nullptr;
+}
+
+void MainWindow::checkForUpdates()
+{
+    releaseUpdatesCheck();
+    updatesThread = new QThread(nullptr);
+    updatesWatcher = new UpdatesWatcher(nullptr);
+    updatesWatcher->moveToThread(updatesThread);
+    connect(updatesThread, &QThread::started, updatesWatcher, &UpdatesWatcher::checkForUpdates);
+    connect(updatesWatcher, &UpdatesWatcher::newUpdateAvailable, this, &MainWindow::onNewUpdatesAvailable);
+    connect(updatesWatcher, &UpdatesWatcher::noUpdatesAvailable, this, &MainWindow::closeUpdatesWaitingDialog);
+    connect(updatesWatcher, &UpdatesWatcher::requestTerminated, this, &MainWindow::onUpdatesRequestTerminated);
+    connect(updatesWatcher, &UpdatesWatcher::errorOccurred, this, &MainWindow::onUpdatesErrorOccurred);
+    pendingUpdateQueries = 2;
+
+    if (updatesWaitingDialog) {
+        updatesWaitingDialog->disconnect(this);
+        updatesWaitingDialog->close();
+        delete updatesWaitingDialog.data();
+    }
+    auto *dialog = new UpdatesWaitingDialog(this);
+    updatesWaitingDialog = dialog;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::rejected, this, &MainWindow::checkForUpdatesCancel);
+    dialog->setWindowFlags(dialog->windowFlags() | Qt::Sheet | Qt::Dialog);
+    dialog->setUpdatesThread(updatesThread);
+    dialog->exec();
+}
+
+void MainWindow::closeUpdatesWaitingDialog()
+{
+    if (sender() && sender() != updatesWatcher)
+        return;
+    pendingUpdateQueries = 0;
+    if (updatesWaitingDialog) {
+        UpdatesWaitingDialog *dialog = updatesWaitingDialog;
+        updatesWaitingDialog = nullptr;
+        dialog->disconnect(this);
+        dialog->accept();
+    }
+}
+
+void MainWindow::checkForUpdatesCancel()
+{
+    updatesWaitingDialog = nullptr;
+    releaseUpdatesCheck();
+}
+
+void MainWindow::onUpdatesRequestTerminated()
+{
+    if (sender() == updatesWatcher && pendingUpdateQueries > 0)
+        --pendingUpdateQueries;
+}
+
+void MainWindow::onUpdatesErrorOccurred(const QString &code, const QString &message)
+{
+    if (sender() != updatesWatcher)
+        return;
+    qDebug() << "MainWindow::onUpdatesErrorOccurred" << code << message;
+    if (pendingUpdateQueries > 0)
+        --pendingUpdateQueries;
+    // The check's last query failed: nothing more will answer, so the waiting ends.
+    if (pendingUpdateQueries == 0)
+        closeUpdatesWaitingDialog();
+}
+
+void MainWindow::onNewUpdatesAvailable(korvex2__IdComponenteType type)
+{
+    if (sender() != updatesWatcher || !updatesWatcher)
+        return;
+    closeUpdatesWaitingDialog();
+    const AggiornamentoItem item = updatesWatcher->item;
+    const UpdateInstaller::Outcome outcome = UpdateInstaller::offer(this, type, item, [this] {
+        setCustomLayout();
+        loadArticoli();
+    });
+    const bool program = type == korvex2__IdComponenteType__InstallatoreProgramma
+                         || type == korvex2__IdComponenteType__Programma;
+    if (outcome == UpdateInstaller::Outcome::ProgramStarted)
+        programReplaced = true;
+    if (outcome == UpdateInstaller::Outcome::Declined && program && updatesWatcher) {
+        // The data check runs on the check's thread, whose loop is still running.
+        pendingUpdateQueries = 1;
+        QMetaObject::invokeMethod(updatesWatcher, &UpdatesWatcher::checkForServiceDataUpdates, Qt::QueuedConnection);
+    }
 }

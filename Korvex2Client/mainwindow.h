@@ -7,7 +7,12 @@
 
 #include <memory>
 
+#include "korvex2.h"
+
 class LoginDialog;
+class QThread;
+class UpdatesWaitingDialog;
+class UpdatesWatcher;
 class QListWidgetItem;
 
 namespace Ui {
@@ -19,8 +24,6 @@ class MainWindow;
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
-    // After a catalogue update the settings window rebuilds banner and articles.
-    friend class Impostazioni;
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
@@ -53,11 +56,20 @@ private slots:
     void onFilesNotFound(const QString &uuid, const QList<QFileInfo> &files);
     void setCustomLayout();
     void on_pushButtonBanner_clicked();
+    // Settings window and update check.
+    void on_toolButtonImpostazioni_clicked();
+    void onNewUpdatesAvailable(korvex2__IdComponenteType type);
+    void checkForUpdatesCancel();
+    void closeUpdatesWaitingDialog();
+    void onUpdatesRequestTerminated();
+    void onUpdatesErrorOccurred(const QString &code, const QString &message);
 
 private:
     void clearArticoli();
     void initOrdineUpload();
     void openPaymentPage();
+    void checkForUpdates();
+    void releaseUpdatesCheck();
 
     std::unique_ptr<Ui::MainWindow> ui;
     QList<int> articoliIds;
@@ -71,4 +83,12 @@ private:
     bool queueWindowOpen = false;
     bool queueStarted = false;
     bool m_startFailed = false;
+    // The update check: its thread and watcher until the next check or the window's end,
+    // and its waiting dialog while it is shown.
+    QThread *updatesThread = nullptr;
+    UpdatesWatcher *updatesWatcher = nullptr;
+    QPointer<UpdatesWaitingDialog> updatesWaitingDialog;
+    int pendingUpdateQueries = 0;
+    // A new program has been started and this one is ending: nothing more is sent.
+    bool programReplaced = false;
 };

@@ -118,6 +118,7 @@ class Lab:
         self.ftp_folder = "ordini"
         self.make_ftp_folder()
         self.updates = {}
+        self.download_knobs = Knobs()
         self.services = {}
         for module in (accountservice, orderservice, catalogueservice, settingsservice):
             service = module.build(self)
@@ -204,6 +205,7 @@ class Lab:
         action = cmd.get("action")
         if action == "reset":
             self.knobs.reset()
+            self.download_knobs.reset()
             if self.ftp is not None:
                 self.ftp.reset_knobs()
             return {}
@@ -240,6 +242,19 @@ class Lab:
                 if key in cmd:
                     setattr(self, attr, str(cmd[key]))
             self.make_ftp_folder()
+            return {}
+        if action == "updateFileKnob":
+            rule = {"action": action, "operation": str(cmd.get("file", "*")),
+                    "times": int(cmd.get("times", 1)), "skip": int(cmd.get("skip", 0))}
+            for key in ("status", "stallAfter", "dropAfter", "rate"):
+                if key in cmd:
+                    rule[key] = int(cmd[key])
+            if "location" in cmd:
+                rule["location"] = str(cmd["location"])
+            rule["noContentLength"] = bool(cmd.get("noContentLength", False))
+            if rule["times"] == 0:
+                raise ValueError("'times' is the number of downloads (-1 for every one)")
+            self.download_knobs.add(rule)
             return {}
         if action == "setUpdate":
             component = int(cmd.get("componente", -1))
@@ -358,12 +373,76 @@ class Handler(BaseHTTPRequestHandler):
         self.send_html(200, "Pagamento ordine", body)
 
     def update_file(self, name):
+        rules = self.lab.download_knobs.take(name)
+        knob = rules[0] if rules else {}
+        if knob:
+            self.lab.log("update file %s: knob %s" % (name, knob))
+        if "location" in knob:
+            self.send_response(knob.get("status", 302))
+            self.send_header("Location", knob["location"])
+            self.send_header("Content-Length", "0")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            return
+        if "status" in knob:
+            return self.send_html(knob["status"], "Errore del server",
+                                  "<p>Errore %d simulato dal laboratorio</p>" % knob["status"])
         path = os.path.join(self.lab.updates_dir, name)
         if "/" in name or name in ("", ".", "..") or not os.path.isfile(path):
             return self.send_html(404, "Aggiornamento non trovato", "<p>%s</p>" % html.escape(name))
         with open(path, "rb") as f:
             data = f.read()
-        self.send(200, data, "application/octet-stream")
+        try:
+            if not knob:
+                return self.send(200, data, "application/octet-stream")
+            self.send_file_slowly(data, knob)
+        except OSError:
+            # The client went away: its own business.
+            self.close_connection = True
+
+    def send_file_slowly(self, data, knob):
+        """An update file under a knob: without Content-Length, at a limited rate, stalling
+        or dropping the connection after some bytes."""
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if not knob.get("noContentLength"):
+            self.send_header("Content-Length", str(len(data)))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        if self.command == "HEAD":
+            return
+        limit = len(data)
+        for key in ("stallAfter", "dropAfter"):
+            if key in knob:
+                limit = min(limit, knob[key])
+        rate = knob.get("rate", 0)
+        chunk = 65536 if rate <= 0 else max(1, min(65536, rate // 10))
+        sent = 0
+        try:
+            while sent < limit and not self.lab.stopping.is_set():
+                piece = data[sent:min(limit, sent + chunk)]
+                self.wfile.write(piece)
+                self.wfile.flush()
+                sent += len(piece)
+                if rate > 0:
+                    self.lab.stopping.wait(len(piece) / float(rate))
+            if "stallAfter" in knob:
+                # Silent until the client gives up (or the simulator stops).
+                while not self.lab.stopping.wait(0.2):
+                    try:
+                        self.connection.settimeout(0)
+                        if self.connection.recv(1, socket.MSG_PEEK) == b"":
+                            break
+                    except BlockingIOError:
+                        continue
+                    except OSError:
+                        break
+        except OSError:
+            pass
+        if "dropAfter" in knob or "stallAfter" in knob:
+            self.drop()
 
     # -- POST -----------------------------------------------------------------------------
 

@@ -16,6 +16,11 @@ class Utente;
 // loadSettings() and saveSettings() move the settings between the statics, the settings
 // store (organisation and application name of the application object) and the `config`
 // table of the local database. A caller creates a short-lived instance to call them.
+//
+// The statics belong to the GUI thread, which writes them without a lock. No other thread
+// reads them: an upload worker copies what it needs when it is made, on the GUI thread
+// (OrdineUploadThread), and reads the catalogue from the file it copied
+// (OrdiniLocal::setThreadCatalogueFile).
 class KorvexGlobals : public QObject
 {
     Q_OBJECT

@@ -73,7 +73,8 @@ OrdineUploadThread::OrdineUploadThread(OrdiniLocal::OrdineLocal &ordine, QObject
       m_ordersFolder(KorvexGlobals::ordersQueuePath()),
       m_ftpBufferSize(KorvexGlobals::FTPBufferSize),
       m_jpegQuality(KorvexGlobals::JpegCompressionQuality),
-      m_iccProfilePath(KorvexGlobals::iccColorProfileLocation)
+      m_iccProfilePath(KorvexGlobals::iccColorProfileLocation),
+      m_catalogueFile(KorvexGlobals::SqlDbHost)
 {
     if (KorvexGlobals::utente) {
         m_utente = std::make_unique<Utente>();
@@ -187,6 +188,8 @@ void OrdineUploadThread::finish(Outcome outcome, const QString &message,
 
 void OrdineUploadThread::run()
 {
+    // The catalogue as it was named when the worker was made, whatever the settings say now.
+    OrdiniLocal::setThreadCatalogueFile(m_catalogueFile);
     try {
         runOrder();
     } catch (const StopRequest &) {

@@ -27,8 +27,16 @@ class Utente;
 // The worker object lives on the thread that made it (the GUI thread); run() and the row
 // uploads execute on the worker's own thread, on what the constructor copied: the order, the
 // service endpoint, the logged-in customer, the FTP buffer size, the JPEG quality, the colour
-// profile and the orders folder. Its signals reach the queue as queued calls, in the order
-// emitted.
+// profile, the orders folder and the catalogue file. Its signals reach the queue as queued
+// calls, in the order emitted.
+//
+// What keeps the two threads apart: the worker's thread reads only what the constructor
+// copied and what the worker owns (its FTP client, its rendering thread and what that
+// renders, its catalogue connection); never a static of KorvexGlobals, which the GUI thread
+// writes without a lock. Shared statics that a run must read are written only before the
+// worker starts, or under the lock the run reads them with: the connection settings of the
+// laboratory libraries under korvexWsSettingsMutex(), the order files under
+// OrdineFile::orderFileMutex().
 //
 // Every run ends with exactly one of orderTerminated, errorOccurred, filesNotFound and
 // uploadStopped, and no exception leaves it. requestStop() asks the run to end at its next
@@ -122,6 +130,7 @@ private:
     const int m_ftpBufferSize;
     const int m_jpegQuality;
     const QString m_iccProfilePath;
+    const QString m_catalogueFile;
     std::unique_ptr<Utente> m_utente; // null when nobody was logged in
 
     // From the FTP settings record.

@@ -26,9 +26,10 @@ bool usable(const QSqlDatabase &database)
 QAtomicInt nextConnectionNumber(1);
 
 // A connection may only be used by the thread that made it. The shared connection belongs
-// to the thread that opened it (the GUI thread); any other thread, such as the upload
-// worker's, reads the catalogue through a connection of its own on the same file, closed
-// and removed when the thread ends.
+// to the application's thread (the GUI thread); any other thread, such as the upload
+// worker's, reads the catalogue through a connection of its own, closed and removed when
+// the thread ends, on the file the thread named (setThreadCatalogueFile) or else on the
+// file of the settings.
 class ThreadConnection
 {
 public:
@@ -45,14 +46,17 @@ public:
     }
     Q_DISABLE_COPY(ThreadConnection)
 
+    void setFile(const QString &path) { m_file = path; }
+
     QSqlDatabase database()
     {
+        const QString file = m_file.isEmpty() ? KorvexGlobals::SqlDbHost : m_file;
         QSqlDatabase connection = QSqlDatabase::contains(m_name)
                                       ? QSqlDatabase::database(m_name, false)
                                       : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        if (connection.databaseName() != KorvexGlobals::SqlDbHost || !usable(connection)) {
+        if (connection.databaseName() != file || !usable(connection)) {
             connection.close();
-            connection.setDatabaseName(KorvexGlobals::SqlDbHost);
+            connection.setDatabaseName(file);
             connection.open();
         }
         return connection;
@@ -60,16 +64,27 @@ public:
 
 private:
     const QString m_name;
+    QString m_file;
 };
 
 QThreadStorage<ThreadConnection *> threadConnections;
 
+// KorvexGlobals::db is the application thread's: only that thread reads or replaces it. Any
+// other thread tells from the application object alone that it is not that thread: reading
+// the handle while the GUI thread replaces it would be a race on its reference count.
 bool onSharedConnectionThread()
 {
-    if (KorvexGlobals::db.isValid())
-        return KorvexGlobals::db.driver()->thread() == QThread::currentThread();
-    const QCoreApplication *application = QCoreApplication::instance();
-    return application == nullptr || application->thread() == QThread::currentThread();
+    if (const QCoreApplication *application = QCoreApplication::instance())
+        return application->thread() == QThread::currentThread();
+    // No application: whichever thread opened the shared connection owns it.
+    return !KorvexGlobals::db.isValid() || KorvexGlobals::db.driver()->thread() == QThread::currentThread();
+}
+
+ThreadConnection &threadConnection()
+{
+    if (!threadConnections.hasLocalData())
+        threadConnections.setLocalData(new ThreadConnection);
+    return *threadConnections.localData();
 }
 
 OrdiniLocal::FormatoLocal formatoFromRecord(const QSqlQuery &query)
@@ -170,9 +185,7 @@ double OrdiniLocal::ordineTotalPrice(OrdineLocal ordine)
 void OrdiniLocal::initDb()
 {
     if (!onSharedConnectionThread()) {
-        if (!threadConnections.hasLocalData())
-            threadConnections.setLocalData(new ThreadConnection);
-        db = threadConnections.localData()->database();
+        db = threadConnection().database();
         return;
     }
     if (usable(KorvexGlobals::db)) {
@@ -193,6 +206,12 @@ void OrdiniLocal::initDb()
     KorvexGlobals::db.setDatabaseName(KorvexGlobals::SqlDbHost);
     KorvexGlobals::db.open();
     db = KorvexGlobals::db;
+}
+
+void OrdiniLocal::setThreadCatalogueFile(const QString &path)
+{
+    if (!onSharedConnectionThread())
+        threadConnection().setFile(path);
 }
 
 void OrdiniLocal::revalidateDb()

@@ -12,7 +12,8 @@ class QXmlStreamReader;
 //
 // The records are plain values. The order file operations and the record helpers use no
 // state of the object; the catalogue queries read through the object's handle on the
-// shared catalogue connection (KorvexGlobals::db), re-validated before every query.
+// shared catalogue connection (KorvexGlobals::db) on the application's thread, or on a
+// connection of the calling thread's own on any other, re-validated before every query.
 // Failures of the catalogue queries and of FromXML are thrown as Korvex2Exception with an
 // empty code.
 class OrdiniLocal
@@ -125,6 +126,12 @@ public:
 
     // Catalogue
     void initDb();
+    // The catalogue file that the connections of the calling thread open from now on, when
+    // it is not the application's thread (there it does nothing). The upload worker names
+    // the file it copied when it was made: it never reads KorvexGlobals::SqlDbHost, which
+    // the GUI thread may change meanwhile. Without it, a thread's connection opens the file
+    // KorvexGlobals::SqlDbHost names.
+    static void setThreadCatalogueFile(const QString &path);
     StampaLocal StampaLocalFromDb(int idStampa);
     FormatoLocal FormatoLocalFromDb(int idFormato);
     CartaLocal CartaLocalFromDb(int idCarta);

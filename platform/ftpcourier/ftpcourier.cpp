@@ -22,6 +22,7 @@
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/SocketStream.h>
 #include <Poco/Net/StreamSocket.h>
+#include <Poco/Net/StreamSocketImpl.h>
 #include <Poco/Timespan.h>
 
 namespace {
@@ -86,6 +87,17 @@ private:
     sigset_t m_pipe;
     sigset_t m_previous;
 };
+
+// A handle on the socket of a stream that holds a reference of its own. The stream's own
+// socket() hands out a handle without counting it: once the session has freed the data
+// connection (endUpload), that handle's release wrote into freed memory, a heap block
+// that another thread may already be using.
+Poco::Net::StreamSocket countedSocket(Poco::Net::SocketStream &stream)
+{
+    Poco::Net::StreamSocketImpl *impl = stream.rdbuf()->socketImpl();
+    impl->duplicate();
+    return Poco::Net::StreamSocket(impl); // takes over the reference just counted
+}
 
 } // namespace
 
@@ -432,7 +444,7 @@ void FtpCourier::uploadFile(const std::string &localPath, const std::string &rem
 
     try {
         std::ostream &stream = d->session->beginUpload(path);
-        Poco::Net::StreamSocket data = dynamic_cast<Poco::Net::SocketStream &>(stream).socket();
+        Poco::Net::StreamSocket data = countedSocket(dynamic_cast<Poco::Net::SocketStream &>(stream));
         d->watch(d->data, data);
         d->throwIfAborted();
         data.setSendTimeout(d->timeout());

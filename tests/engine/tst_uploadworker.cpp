@@ -61,6 +61,7 @@ private slots:
     void skippedOrders_data();
     void skippedOrders();
     void sendsTheOrder();
+    void settingsChangedDuringTheRun();
     void failures_data();
     void failures();
     void ftpFaults_data();
@@ -259,6 +260,28 @@ void TestUploadWorker::sendsTheOrder()
     QCOMPARE(record.dimensione, QFileInfo(ordine.righeStampa.at(0).FilePath).size());
     // No rendering is left behind.
     QCOMPARE(QDir(PrintImageRenderer::temporaryFolder()).entryList(QDir::Files).size(), 0);
+}
+
+void TestUploadWorker::settingsChangedDuringTheRun()
+{
+    // The GUI thread names another catalogue (one that cannot be opened) and another data
+    // folder while the worker runs: the worker goes on with the ones it was made with.
+    OrdiniLocal::OrdineLocal ordine = threeRowOrder();
+    const QString catalogue = KorvexGlobals::SqlDbHost;
+    const QString dataFolder = KorvexGlobals::appDataPath;
+    RunHooks hooks;
+    hooks.started = [&](OrdineUploadThread &) {
+        KorvexGlobals::SqlDbHost = m_fixture->homePath() + QStringLiteral("/missing/korvex.s3db");
+        KorvexGlobals::appDataPath = m_fixture->homePath() + QStringLiteral("/missing");
+    };
+    const RunReport report = run(ordine, hooks);
+    KorvexGlobals::SqlDbHost = catalogue;
+    KorvexGlobals::appDataPath = dataFolder;
+
+    QVERIFY(report.finished);
+    QVERIFY2(report.terminated && report.sent, qPrintable(report.error));
+    QCOMPARE(m_fixture->sentRows(ordine.Uuid), 3);
+    QCOMPARE(m_fixture->labState().orders.size(), 1);
 }
 
 void TestUploadWorker::failures_data()

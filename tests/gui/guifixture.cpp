@@ -89,6 +89,8 @@ void GuiFixture::storeSettings(const QString &endpoint, const QString &username,
     KorvexGlobals::WsUsername = username;
     KorvexGlobals::WsPassword = password;
     KorvexGlobals::UploadsAutoStart = uploadsAutoStart;
+    // The update check after a login is the update tests' business; they turn it on.
+    KorvexGlobals::CheckUpdatesAtStartup = false;
     settings.saveSettings();
 }
 

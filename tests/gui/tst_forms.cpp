@@ -17,6 +17,7 @@
 
 #include "aboutdialog.h"
 #include "guifixture.h"
+#include "korvexglobals.h"
 #include "logindialog.h"
 #include "mainwindow.h"
 #include "startup.h"
@@ -25,6 +26,12 @@
 #include "modalanswerer.h"
 #include "resetpassworddialog.h"
 #include "signupdialog.h"
+#include "impostazioni.h"
+#include "updatesdownloader.h"
+#include "updateswaitingdialog.h"
+#include "utente.h"
+#include "waitingdialog.h"
+#include <QListWidget>
 
 class TestForms : public QObject
 {
@@ -64,6 +71,11 @@ void TestForms::connectsEverySlotByName_data()
     QTest::newRow("SignupDialog") << Factory([] { return new SignupDialog; });
     QTest::newRow("LoginDialog") << Factory([] { return new LoginDialog; });
     QTest::newRow("MainWindow") << Factory([] { return new MainWindow; });
+    // Settings and updates.
+    QTest::newRow("Impostazioni") << Factory([] { return new Impostazioni; });
+    QTest::newRow("UpdatesDownloader") << Factory([] { return new UpdatesDownloader(QStringLiteral("http://127.0.0.1:9/a.zip")); });
+    QTest::newRow("UpdatesWaitingDialog") << Factory([] { return new UpdatesWaitingDialog; });
+    QTest::newRow("WaitingDialog") << Factory([] { return new WaitingDialog; });
 }
 
 void TestForms::connectsEverySlotByName()
@@ -85,6 +97,24 @@ void TestForms::usableByKeyboardAndNamed_data()
     QTest::newRow("SignupDialog") << Factory([] { return new SignupDialog; });
     QTest::newRow("LoginDialog") << Factory([] { return new LoginDialog; });
     QTest::newRow("MainWindow") << Factory([] { return new MainWindow; });
+    // Settings and updates. The settings window is modal by its form; here it is looked at
+    // as a plain window, its general page and, with a customer, its account page.
+    QTest::newRow("Impostazioni") << Factory([] {
+        auto *dialog = new Impostazioni;
+        dialog->setModal(false);
+        return dialog;
+    });
+    QTest::newRow("Impostazioni account") << Factory([] {
+        KorvexGlobals::utente = new Utente;
+        KorvexGlobals::utente->username = "demo";
+        auto *dialog = new Impostazioni;
+        delete KorvexGlobals::utente;
+        KorvexGlobals::utente = nullptr;
+        dialog->setModal(false);
+        dialog->findChild<QListWidget *>(QStringLiteral("listWidget"))->setCurrentRow(1);
+        return dialog;
+    });
+    QTest::newRow("UpdatesWaitingDialog") << Factory([] { return new UpdatesWaitingDialog; });
 }
 
 // Every field, button and list that the customer can reach is named for a screen reader (by

@@ -316,6 +316,7 @@ void TestLoginDialog::linksOpenSignupAndReset()
     dialog.show();
     GuiFixture::edit(&dialog, "lineEditServer")->setText(QStringLiteral("laboratorio"));
     ModalAnswerer answerer;
+    answerer.ignore(&dialog);
     QString endpointField;
     answerer.answerWith([&](QWidget *box) {
         endpointField = GuiFixture::edit(box, "endpoint")->text();

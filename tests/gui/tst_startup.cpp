@@ -163,17 +163,13 @@ void TestStartup::quittingWhileSendingLeavesAResumableOrder()
 
     // The second file's record is being registered when the customer quits.
     QVERIFY(sim.delayAnswer("inserisciFile", 1500, 1, 1));
-    QSignalSpy *started = nullptr;
+    // The order file tells when the first file is up: a signal spy made once the window
+    // shows could miss that file's signal on a loaded machine.
     quitWhen([&] {
-        OrdineUpload *queue = KorvexGlobals::ordineUpload;
-        if (!queue)
-            return false;
-        if (!started)
-            started = new QSignalSpy(queue, &OrdineUpload::fileTerminated);
-        return started->count() >= 1;
+        OrdiniLocal::OrdineLocal onDisk;
+        return readOrder(uuid, onDisk) && !onDisk.righeFile.isEmpty() && onDisk.righeFile.at(0).Inviata;
     });
     QCOMPARE(Startup::runMainWindow(*qApp), 0);
-    delete started;
 
     // Nothing of the program is left running; the order waits, not sent, for the next start.
     QVERIFY(!KorvexGlobals::ordineUpload);
@@ -188,17 +184,13 @@ void TestStartup::quittingWhileSendingLeavesAResumableOrder()
 
     // The next start sends the rest once.
     KorvexGlobals::db.close();
-    QSignalSpy *finished = nullptr;
+    // The order is sent once its file is gone and the queue has ended.
     quitWhen([&] {
         OrdineUpload *queue = KorvexGlobals::ordineUpload;
-        if (!queue)
-            return false;
-        if (!finished)
-            finished = new QSignalSpy(queue, &OrdineUpload::finishedProcessingQueue);
-        return finished->count() >= 1;
+        return queue && !queue->processingUploads()
+               && !QFile::exists(KorvexGlobals::ordersQueuePath() + "/" + uuid + ".kv2");
     });
     QCOMPARE(Startup::runMainWindow(*qApp), 0);
-    delete finished;
     QVERIFY(!QFile::exists(KorvexGlobals::ordersQueuePath() + "/" + uuid + ".kv2"));
     const LabSimulator::Counts after = sim.counts();
     QCOMPARE(after.orders, before.orders + 1);

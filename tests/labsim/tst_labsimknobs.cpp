@@ -1,6 +1,7 @@
 // The knobs through which tests make the laboratory fail: a SOAP fault, an HTTP error or
 // an answer of false on a named operation, a delayed or lost answer, FTP uploads that fail,
-// break off or are stored short, and the refusal of a wrong command.
+// break off or are stored short, update files that fail in their ways, and the refusal of a
+// wrong command.
 
 #include "labsimsoap.h"
 #include "labsimulator.h"
@@ -33,6 +34,8 @@ private slots:
     void wrongCommandsAreRefused_data();
     void wrongCommandsAreRefused();
     void ftpFaults();
+    void updateFileKnobs_data();
+    void updateFileKnobs();
 
 private:
     LabSimulator m_sim;
@@ -253,6 +256,60 @@ void TestLabSimKnobs::ftpFaults()
     QVERIFY(m_sim.failFtpUploads(5));
     QVERIFY(m_sim.resetKnobs());
     QVERIFY(upload(m_sim, path, QStringLiteral("F5")));
+}
+
+
+void TestLabSimKnobs::updateFileKnobs_data()
+{
+    QTest::addColumn<QJsonObject>("knob");
+    QTest::addColumn<int>("status");          // 0: no whole answer
+    QTest::addColumn<QByteArray>("location");
+    QTest::addColumn<bool>("hasLength");
+    QTest::addColumn<int>("bodySize");        // -1: not looked at
+    QTest::addColumn<int>("atLeastMs");
+    const int size = 200000;
+    QTest::newRow("no knob") << QJsonObject() << 200 << QByteArray() << true << size << 0;
+    QTest::newRow("status") << QJsonObject{{"status", 503}} << 503 << QByteArray() << true << -1 << 0;
+    QTest::newRow("redirect") << QJsonObject{{"location", "ftp://127.0.0.1/x.zip"}} << 302
+                              << QByteArray("ftp://127.0.0.1/x.zip") << true << 0 << 0;
+    QTest::newRow("no length") << QJsonObject{{"noContentLength", true}} << 200 << QByteArray() << false << size << 0;
+    QTest::newRow("rate") << QJsonObject{{"rate", 400000}} << 200 << QByteArray() << true << size << 400;
+    QTest::newRow("dropped after 1000 bytes") << QJsonObject{{"dropAfter", 1000}} << 0 << QByteArray() << true << -1
+                                              << 0;
+    QTest::newRow("stalled after 1000 bytes") << QJsonObject{{"stallAfter", 1000}} << 0 << QByteArray() << true << -1
+                                              << 0;
+}
+
+void TestLabSimKnobs::updateFileKnobs()
+{
+    QFETCH(QJsonObject, knob);
+    QFETCH(int, status);
+    QFETCH(QByteArray, location);
+    QFETCH(bool, hasLength);
+    QFETCH(int, bodySize);
+    QFETCH(int, atLeastMs);
+    QFile file(m_sim.updatesDir() + QStringLiteral("/dati.bin"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.write(QByteArray(200000, 'k')) == 200000);
+    file.close();
+    if (!knob.isEmpty()) {
+        knob.insert("action", "updateFileKnob");
+        knob.insert("file", "dati.bin");
+        QVERIFY2(m_sim.control(knob), qPrintable(m_sim.errorString()));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const LabSimulator::HttpReply reply = m_sim.request("GET", QStringLiteral("aggiornamenti/dati.bin"), {}, {}, 2000);
+    QCOMPARE(reply.status, status);
+    QVERIFY(clock.elapsed() >= atLeastMs);
+    if (status == 0)
+        return;
+    QCOMPARE(reply.headers.value("location"), location);
+    QCOMPARE(reply.headers.contains("content-length"), hasLength);
+    if (bodySize >= 0)
+        QCOMPARE(reply.body.size(), bodySize);
+    // A knob acts once: the next download is plain.
+    QCOMPARE(m_sim.request("GET", QStringLiteral("aggiornamenti/dati.bin")).body.size(), 200000);
 }
 
 QTEST_GUILESS_MAIN(TestLabSimKnobs)

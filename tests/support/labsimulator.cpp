@@ -212,6 +212,41 @@ bool LabSimulator::delayAnswer(const QString &operation, int milliseconds, int t
     return control(command);
 }
 
+QString LabSimulator::setUpdate(int componente, int major, int minor, int build, const QString &file,
+                                int reportedComponent)
+{
+    QJsonObject command{{QStringLiteral("action"), QStringLiteral("setUpdate")},
+                        {QStringLiteral("componente"), componente},
+                        {QStringLiteral("major"), major},
+                        {QStringLiteral("minor"), minor},
+                        {QStringLiteral("build"), build},
+                        {QStringLiteral("file"), file}};
+    if (reportedComponent >= 0)
+        command.insert(QStringLiteral("reportedComponent"), reportedComponent);
+    if (!control(command))
+        return QString();
+    return m_baseUrl + QStringLiteral("aggiornamenti/") + QString::fromUtf8(QUrl::toPercentEncoding(file));
+}
+
+bool LabSimulator::setUpdateFileKnob(const QString &file, const UpdateFileKnob &knob, int times)
+{
+    QJsonObject command{{QStringLiteral("action"), QStringLiteral("updateFileKnob")},
+                        {QStringLiteral("file"), file},
+                        {QStringLiteral("times"), times},
+                        {QStringLiteral("noContentLength"), knob.noContentLength}};
+    if (knob.status > 0)
+        command.insert(QStringLiteral("status"), knob.status);
+    if (!knob.location.isEmpty())
+        command.insert(QStringLiteral("location"), knob.location);
+    if (knob.stallAfter >= 0)
+        command.insert(QStringLiteral("stallAfter"), knob.stallAfter);
+    if (knob.dropAfter >= 0)
+        command.insert(QStringLiteral("dropAfter"), knob.dropAfter);
+    if (knob.rate > 0)
+        command.insert(QStringLiteral("rate"), knob.rate);
+    return control(command);
+}
+
 bool LabSimulator::dropFtpConnection(qint64 afterBytes, int times)
 {
     return control({{QStringLiteral("action"), QStringLiteral("ftpDropConnection")},

@@ -94,6 +94,24 @@ public:
     // their second half), while the server answers success.
     bool storeFtpUploadsShort(qint64 bytes, int times = 1);
     bool resetKnobs();
+
+    // The update that the settings service announces for a component (0, 2, 3): its
+    // version and a file of updatesDir() to download. The answer names the component
+    // `reportedComponent` (-1: the one asked for). Returns the download address, empty on
+    // failure.
+    QString setUpdate(int componente, int major, int minor, int build, const QString &file,
+                      int reportedComponent = -1);
+    // How the next `times` downloads of update file `file` ("*": any) go wrong.
+    struct UpdateFileKnob
+    {
+        int status = 0;          // an error page with this status (with location: the redirect's)
+        QString location;        // a redirect to this address
+        qint64 stallAfter = -1;  // silent after this many bytes
+        qint64 dropAfter = -1;   // connection closed after this many bytes
+        qint64 rate = 0;         // bytes per second
+        bool noContentLength = false;
+    };
+    bool setUpdateFileKnob(const QString &file, const UpdateFileKnob &knob, int times = 1);
     // Any control command (labsim/README.md); false when the simulator refused it.
     bool control(const QJsonObject &command);
 

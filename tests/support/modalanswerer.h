@@ -52,6 +52,9 @@ public:
 
     // Also answer visible top-level widgets of this class that are not modal.
     void watchDialogs(const QString &className);
+    // Never answer this widget: the window under test, when it is itself modal, is the active
+    // modal widget between two of the boxes it opens.
+    void ignore(QWidget *widget) { m_seen.append(widget); }
 
     QList<Box> boxes() const { return m_boxes; }
     Box last() const { return m_boxes.isEmpty() ? Box() : m_boxes.last(); }

@@ -2,9 +2,6 @@
 // Usage: korvex_drawresources <resource folder>   (Korvex2Client/resources/Resource)
 // The pictures are committed; run this again only to change them.
 
-#include <Magick++.h>
-
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +16,8 @@
 
 #include <cmath>
 #include <functional>
+
+#include <Magick++.h>
 
 namespace {
 
@@ -239,7 +238,7 @@ struct Picture
 };
 
 // Photo print editing and preview: the print list's warning sign and the photo editor's
-// pictures and buttons.
+// pictures and buttons (its brightness picture is among the GIFs below).
 QList<Picture> photoEditPictures()
 {
     QList<Picture> list;
@@ -284,20 +283,6 @@ QList<Picture> photoEditPictures()
             p.drawPolyline(QPolygonF({QPointF(60, 79), QPointF(74, 79), QPointF(74, 66)}));
         });
     }};
-    list << Picture{"undo_human.png", [] {
-        return icon(24, [](QPainter &p) {
-            QPainterPath arc;
-            arc.moveTo(30, 40);
-            arc.cubicTo(QPointF(50, 20), QPointF(88, 26), QPointF(84, 58));
-            arc.cubicTo(QPointF(80, 82), QPointF(52, 88), QPointF(36, 78));
-            p.setPen(QPen(midBlue, 11, Qt::SolidLine, Qt::RoundCap));
-            p.setBrush(Qt::NoBrush);
-            p.drawPath(arc);
-            p.setPen(Qt::NoPen);
-            p.setBrush(midBlue);
-            p.drawPolygon(QPolygonF({QPointF(10, 22), QPointF(44, 20), QPointF(22, 54)}));
-        });
-    }};
     list << Picture{"rotate.png", [] {
         return icon(24, [](QPainter &p) {
             p.setPen(QPen(grey, 6));
@@ -312,19 +297,6 @@ QList<Picture> photoEditPictures()
             p.setPen(Qt::NoPen);
             p.setBrush(green);
             p.drawPolygon(QPolygonF({QPointF(72, 48), QPointF(98, 48), QPointF(86, 68)}));
-        });
-    }};
-    list << Picture{"brightness_32.gif", [] {
-        return icon(32, [](QPainter &p) {
-            p.setPen(QPen(orange.darker(120), 7, Qt::SolidLine, Qt::RoundCap));
-            for (int i = 0; i < 8; ++i) {
-                const qreal a = i * M_PI / 4;
-                p.drawLine(QPointF(50 + 30 * std::cos(a), 50 + 30 * std::sin(a)),
-                           QPointF(50 + 44 * std::cos(a), 50 + 44 * std::sin(a)));
-            }
-            p.setPen(QPen(orange.darker(130), 3));
-            p.setBrush(QColor(255, 210, 60));
-            p.drawEllipse(QPointF(50, 50), 20, 20);
         });
     }};
     list << Picture{"contrast.png", [] {
@@ -351,28 +323,6 @@ QList<Picture> photoEditPictures()
             p.setFont(font);
             p.setPen(midBlue);
             p.drawText(QRectF(0, 0, 100, 92), Qt::AlignCenter, QString(QChar(0x03B3)));
-        });
-    }};
-    list << Picture{"vertical_line.png", [] {
-        QImage image = canvas(6, 200);
-        QPainter p(&image);
-        p.fillRect(QRectF(2, 0, 2, 200), vertical(0, 200, QColor(225, 230, 238), QColor(190, 198, 210)));
-        return image;
-    }};
-    list << Picture{"save.png", [] {
-        return icon(32, [](QPainter &p) {
-            // A floppy disc.
-            p.setPen(QPen(deepBlue.darker(130), 4, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
-            p.setBrush(vertical(8, 92, skyBlue, deepBlue));
-            p.drawPolygon(QPolygonF({QPointF(8, 8), QPointF(78, 8), QPointF(92, 22), QPointF(92, 92),
-                                     QPointF(8, 92)}));
-            p.setPen(Qt::NoPen);
-            p.setBrush(QColor(220, 226, 236));
-            p.drawRect(QRectF(24, 12, 44, 26));
-            p.setBrush(deepBlue);
-            p.drawRect(QRectF(52, 16, 10, 18));
-            p.setBrush(Qt::white);
-            p.drawRoundedRect(QRectF(20, 52, 60, 36), 4, 4);
         });
     }};
     return list;
@@ -623,21 +573,222 @@ QList<Picture> pictures()
         camera(p, QRectF(40, 60, 130, 100));
         return image;
     }};
+
+    // Settings window, update check and download.
+    list << Picture{"256x256/Settings.png", [] {
+        return icon(256, [](QPainter &p) {
+            p.translate(50, 50);
+            const QColor c(90, 110, 140);
+            QPainterPath gear;
+            const int teeth = 10;
+            for (int i = 0; i < teeth * 2; ++i) {
+                const qreal a = i * M_PI / teeth;
+                const qreal r = (i % 2) ? 34 : 44;
+                const qreal w = M_PI / teeth * 0.5;
+                const QPointF p1(r * std::cos(a - w), r * std::sin(a - w));
+                const QPointF p2(r * std::cos(a + w), r * std::sin(a + w));
+                if (i == 0)
+                    gear.moveTo(p1);
+                else
+                    gear.lineTo(p1);
+                gear.lineTo(p2);
+            }
+            gear.closeSubpath();
+            QPainterPath hole;
+            hole.addEllipse(QPointF(0, 0), 15, 15);
+            p.setPen(QPen(c.darker(150), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(vertical(-44, 44, c.lighter(160), c));
+            p.drawPath(gear.subtracted(hole));
+            p.setBrush(vertical(-12, 12, skyBlue.lighter(130), midBlue));
+            p.drawEllipse(QPointF(0, 0), 9, 9);
+        });
+    }};
+    list << Picture{"256x256/email.png", [] {
+        return icon(256, [](QPainter &p) {
+            envelope(p, QRectF(8, 22, 84, 58), midBlue);
+            badge(p, orange, 78, 74, 16);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawRoundedRect(QRectF(75.5, 63, 5, 13), 2, 2);
+            p.drawEllipse(QPointF(78, 82), 3, 3);
+        });
+    }};
+    list << Picture{"vertical_line.png", [] {
+        QImage image = canvas(3, 200);
+        QPainter p(&image);
+        QLinearGradient g(0, 0, 0, 200);
+        g.setColorAt(0, QColor(204, 214, 230, 0));
+        g.setColorAt(0.3, QColor(170, 186, 210));
+        g.setColorAt(0.7, QColor(170, 186, 210));
+        g.setColorAt(1, QColor(204, 214, 230, 0));
+        p.fillRect(QRectF(1, 0, 1, 200), g);
+        return image;
+    }};
+    list << Picture{"window_close.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, red);
+            p.setPen(QPen(Qt::white, 11, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(34, 34), QPointF(66, 66));
+            p.drawLine(QPointF(66, 34), QPointF(34, 66));
+        });
+    }};
+    list << Picture{"save.png", [] {
+        return icon(32, [](QPainter &p) {
+            const QColor c(40, 90, 160);
+            p.setPen(QPen(c.darker(150), 3));
+            p.setBrush(vertical(8, 92, c.lighter(140), c));
+            p.drawRoundedRect(QRectF(10, 10, 80, 80), 8, 8);
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(24, 12, 52, 30));
+            p.setBrush(QColor(200, 200, 210));
+            p.drawRect(QRectF(28, 60, 44, 30));
+            p.setBrush(c.darker(130));
+            p.drawRect(QRectF(58, 16, 10, 22));
+        });
+    }};
+    list << Picture{"software_update.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, green);
+            p.setPen(QPen(Qt::white, 9, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawArc(QRectF(26, 26, 48, 48), 120 * 16, 270 * 16);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawPolygon(QPolygonF({QPointF(24, 22), QPointF(44, 30), QPointF(26, 44)}));
+        });
+    }};
+    list << Picture{"undo_human.png", [] {
+        return icon(32, [](QPainter &p) {
+            const QColor c(60, 120, 200);
+            p.setPen(QPen(c, 12, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            QPainterPath path;
+            path.moveTo(30, 42);
+            path.lineTo(62, 42);
+            path.cubicTo(90, 42, 90, 84, 62, 84);
+            path.lineTo(40, 84);
+            p.drawPath(path);
+            p.setPen(Qt::NoPen);
+            p.setBrush(c);
+            p.drawPolygon(QPolygonF({QPointF(8, 42), QPointF(36, 20), QPointF(36, 64)}));
+        });
+    }};
+    list << Picture{"128x128/swf-loader-icon.png", [] {
+        return icon(128, [](QPainter &p) {
+            for (int i = 0; i < 12; ++i) {
+                p.save();
+                p.translate(50, 50);
+                p.rotate(i * 30);
+                QColor c = midBlue;
+                c.setAlpha(40 + i * 18);
+                p.setPen(QPen(c, 9, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(QPointF(0, -22), QPointF(0, -40));
+                p.restore();
+            }
+        });
+    }};
     return list;
 }
 
-// Qt writes no GIF: Magick++ turns the drawn picture into one.
-bool saveGif(const QImage &image, const QString &path)
+// Animations and the pictures kept as GIF, each as its frames and the delay between them.
+struct Animation
 {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-        return false;
+    QString path;
+    int delayCs; // hundredths of a second per frame
+    std::function<QList<QImage>()> frames;
+};
+
+QList<QImage> spinnerFrames(int size, const QColor &colour)
+{
+    QList<QImage> frames;
+    for (int f = 0; f < 8; ++f) {
+        frames << icon(size, [&](QPainter &p) {
+            for (int i = 0; i < 8; ++i) {
+                p.save();
+                p.translate(50, 50);
+                p.rotate(i * 45);
+                QColor c = colour;
+                c.setAlpha(255 - ((f - i + 8) % 8) * 28);
+                p.setPen(Qt::NoPen);
+                p.setBrush(c);
+                p.drawEllipse(QPointF(0, -34), 11, 11);
+                p.restore();
+            }
+        });
+    }
+    return frames;
+}
+
+QList<Animation> animations()
+{
+    QList<Animation> list;
+    // Photo print editing and preview.
+    list << Animation{"brightness_32.gif", 0, [] {
+        return QList<QImage>{icon(32, [](QPainter &p) {
+            p.setPen(QPen(orange.darker(120), 7, Qt::SolidLine, Qt::RoundCap));
+            for (int i = 0; i < 8; ++i) {
+                const qreal a = i * M_PI / 4;
+                p.drawLine(QPointF(50 + 30 * std::cos(a), 50 + 30 * std::sin(a)),
+                           QPointF(50 + 44 * std::cos(a), 50 + 44 * std::sin(a)));
+            }
+            p.setPen(QPen(orange.darker(130), 3));
+            p.setBrush(QColor(255, 210, 60));
+            p.drawEllipse(QPointF(50, 50), 20, 20);
+        })};
+    }};
+    list << Animation{"ajax-loader2.gif", 10, [] { return spinnerFrames(16, midBlue); }};
+    list << Animation{"OK_disabled.gif", 0, [] {
+        return QList<QImage>{icon(16, [](QPainter &p) {
+            disc(p, QColor(150, 158, 168));
+            p.setPen(QPen(Qt::white, 12, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(28, 52), QPointF(44, 68), QPointF(72, 34)}));
+        })};
+    }};
+    list << Animation{"removeAllFile.gif", 0, [] {
+        return QList<QImage>{icon(16, [](QPainter &p) {
+            disc(p, red);
+            p.setPen(QPen(Qt::white, 13, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(33, 33), QPointF(67, 67));
+            p.drawLine(QPointF(67, 33), QPointF(33, 67));
+        })};
+    }};
+    return list;
+}
+
+// A GIF has one bit of transparency: pixels under half opacity become transparent, the
+// rest are painted over white.
+Magick::Image gifFrame(const QImage &source, int delayCs)
+{
+    QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    QImage flat(image.size(), QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb px = image.pixel(x, y);
+            const int a = qAlpha(px);
+            if (a < 128) {
+                flat.setPixel(x, y, qRgba(255, 255, 255, 0));
+                continue;
+            }
+            const auto blend = [a](int c) { return (c * a + 255 * (255 - a)) / 255; };
+            flat.setPixel(x, y, qRgba(blend(qRed(px)), blend(qGreen(px)), blend(qBlue(px)), 255));
+        }
+    }
+    Magick::Image frame(static_cast<size_t>(flat.width()), static_cast<size_t>(flat.height()), "BGRA",
+                        Magick::CharPixel, flat.constBits());
+    frame.animationDelay(static_cast<size_t>(delayCs));
+    frame.animationIterations(0);
+    frame.gifDisposeMethod(Magick::BackgroundDispose);
+    frame.magick("GIF");
+    return frame;
+}
+
+bool writeAnimation(const Animation &animation, const QString &path)
+{
+    std::vector<Magick::Image> frames;
+    for (const QImage &image : animation.frames())
+        frames.push_back(gifFrame(image, animation.delayCs));
     try {
-        Magick::Image gif(Magick::Blob(png.constData(), size_t(png.size())));
-        gif.magick("GIF");
-        gif.write(path.toStdString());
+        Magick::writeImages(frames.begin(), frames.end(), path.toStdString(), true);
     } catch (const Magick::Exception &) {
         return false;
     }
@@ -649,7 +800,6 @@ bool saveGif(const QImage &image, const QString &path)
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    Magick::InitializeMagick(argv[0]);
     QTextStream err(stderr);
     if (argc != 2) {
         err << "usage: korvex_drawresources <resource folder>\n";
@@ -661,16 +811,17 @@ int main(int argc, char **argv)
         const QString path = folder.filePath(picture.path);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QImage image = picture.draw();
-        if (path.endsWith(".gif")) {
-            if (!saveGif(image, path)) {
-                err << "cannot write " << path << "\n";
-                ++failures;
-            }
-            continue;
-        }
         if (!path.endsWith(".png"))
             image = image.convertToFormat(path.endsWith(".ico") ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (!image.save(path, nullptr, path.endsWith(".jpg") ? 92 : -1)) {
+            err << "cannot write " << path << "\n";
+            ++failures;
+        }
+    }
+    Magick::InitializeMagick(argv[0]);
+    for (const Animation &animation : animations()) {
+        const QString path = folder.filePath(animation.path);
+        if (!writeAnimation(animation, path)) {
             err << "cannot write " << path << "\n";
             ++failures;
         }

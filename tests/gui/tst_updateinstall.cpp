@@ -1,0 +1,796 @@
+// Installing updates: program archives checked and unpacked, the new program started only
+// after the upload queue stopped, catalogue databases put in place by one rename; and the
+// whole road from the check after a login, in the main window and in the settings window.
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QThread>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+#include <mutex>
+#include <zlib.h>
+
+#include "articolowidget.h"
+#include "filesizelimit.h"
+#include "guifixture.h"
+#include "impostazioni.h"
+#include "korvexglobals.h"
+#include "labsimulator.h"
+#include "mainwindow.h"
+#include "modalanswerer.h"
+#include "ordineupload.h"
+#include "startup.h"
+#include "updatepackage.h"
+#include "updateswaitingdialog.h"
+#include "utente.h"
+#include "waitingdialog.h"
+#include "wssettingslock.h"
+#include "anagrafica.h"
+
+namespace {
+
+struct ZipEntry
+{
+    QByteArray name;
+    QByteArray data;     // a link's target for links
+    bool link = false;
+    quint32 mode = 0100755;
+};
+
+void put16(QByteArray &b, quint16 v)
+{
+    b.append(char(v & 0xff)).append(char(v >> 8));
+}
+
+void put32(QByteArray &b, quint32 v)
+{
+    put16(b, quint16(v & 0xffff));
+    put16(b, quint16(v >> 16));
+}
+
+// A zip archive of stored entries, with Unix modes (links included), as a packer writes it.
+QByteArray zipArchive(const QList<ZipEntry> &entries)
+{
+    QByteArray out;
+    QByteArray directory;
+    for (const ZipEntry &e : entries) {
+        const quint32 crc = crc32(0, reinterpret_cast<const Bytef *>(e.data.constData()), uInt(e.data.size()));
+        const quint32 offset = quint32(out.size());
+        put32(out, 0x04034b50);
+        put16(out, 10);
+        put16(out, 0);
+        put16(out, 0);
+        put16(out, 0);
+        put16(out, 0x21);
+        put32(out, crc);
+        put32(out, quint32(e.data.size()));
+        put32(out, quint32(e.data.size()));
+        put16(out, quint16(e.name.size()));
+        put16(out, 0);
+        out.append(e.name).append(e.data);
+
+        put32(directory, 0x02014b50);
+        put16(directory, (3 << 8) | 30);
+        put16(directory, 10);
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0x21);
+        put32(directory, crc);
+        put32(directory, quint32(e.data.size()));
+        put32(directory, quint32(e.data.size()));
+        put16(directory, quint16(e.name.size()));
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0);
+        put32(directory, (e.link ? 0120777u : e.mode) << 16);
+        put32(directory, offset);
+        directory.append(e.name);
+    }
+    const quint32 dirOffset = quint32(out.size());
+    out.append(directory);
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, quint16(entries.size()));
+    put16(out, quint16(entries.size()));
+    put32(out, quint32(directory.size()));
+    put32(out, dirOffset);
+    put16(out, 0);
+    return out;
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(ZipEntry)
+Q_DECLARE_METATYPE(QList<ZipEntry>)
+
+namespace {
+
+// The small program of the test archives: it leaves a marker where the test asks.
+const QByteArray program = "#!/bin/sh\necho avviato > \"$KORVEX_TEST_MARKER\"\n";
+
+QByteArray sha1Of(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
+}
+
+// Stands in for the start of the new program: records it, and starts it for real only
+// when asked to; the end of this program is recorded, never carried out.
+class RecordingLauncher : public UpdatePackage::Launcher
+{
+public:
+    bool startDetached(const QString &program, const QStringList &arguments, const QString &workingDir) override
+    {
+        started << program;
+        startArguments = arguments;
+        queueRunningAtStart = KorvexGlobals::ordineUpload && KorvexGlobals::ordineUpload->processingUploads();
+        if (!reallyStart)
+            return true;
+        return UpdatePackage::Launcher::startDetached(program, arguments, workingDir);
+    }
+    void quitProgram() override { ++quits; }
+
+    bool reallyStart = false;
+    QStringList started;
+    QStringList startArguments;
+    bool queueRunningAtStart = false;
+    int quits = 0;
+};
+
+int catalogueVersionOf(const QString &path)
+{
+    int version = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "version-probe");
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec("SELECT valore FROM config WHERE chiave = 'dbVersion'") && q.next())
+                version = q.value(0).toInt();
+        }
+    }
+    QSqlDatabase::removeDatabase("version-probe");
+    return version;
+}
+
+// A copy of the database in use with another data version and a new title of article 1.
+void writeCatalogue(const QString &path, int version, const QString &title)
+{
+    QFile::remove(path);
+    QVERIFY(QFile::copy(KorvexGlobals::SqlDbHost, path));
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "catalogue-writer");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(QStringLiteral("UPDATE config SET valore = '%1' WHERE chiave = 'dbVersion'").arg(version)),
+                 qPrintable(q.lastError().text()));
+        q.prepare("UPDATE articoli SET titolo = ? WHERE id = 1");
+        q.addBindValue(title);
+        QVERIFY(q.exec());
+    }
+    QSqlDatabase::removeDatabase("catalogue-writer");
+}
+
+QString articleTitle(QWidget *window, int row)
+{
+    auto *list = window->findChild<QListWidget *>("listWidgetArticoli");
+    if (row >= list->count())
+        return QString();
+    auto *label = list->itemWidget(list->item(row))->findChild<QLabel *>("labelArticoloTitolo");
+    return label ? label->text() : QString();
+}
+
+void leaveOpen(ModalAnswerer &answerer)
+{
+    answerer.answerWith([](QWidget *) {});
+}
+
+} // namespace
+
+class TestUpdateInstall : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void archiveChecks_data();
+    void archiveChecks();
+    void goodArchiveUnpacksIntoAPrivateFolder();
+    void unzipFailures_data();
+    void unzipFailures();
+    void catalogueReplacement_data();
+    void catalogueReplacement();
+    void validCatalogueReplacesTheDatabase();
+
+    void checkAfterLoginInstallsTheCatalogue();
+    void checkAfterLoginInstallsTheProgram();
+    void badArchiveStartsNothing();
+    void stoppedProgramDownloadAsksNoMore();
+    void cancelledWaitReturnsAtOnce();
+    void failedCheckClosesTheWaitingDialog();
+    void settingsWindowInstallsTheCatalogue();
+    void waitingDialogs();
+
+private:
+    QString archive(const QString &name, const QList<ZipEntry> &entries);
+    void openMainWindow();
+    void closeMainWindow();
+
+    std::unique_ptr<GuiFixture> fixture;
+    std::unique_ptr<LabSimulator> sim;
+    std::unique_ptr<QTemporaryDir> temp;
+    RecordingLauncher launcher;
+    MainWindow *window = nullptr;
+    QString marker;
+};
+
+void TestUpdateInstall::initTestCase()
+{
+    Q_INIT_RESOURCE(application);
+    fixture = std::make_unique<GuiFixture>();
+    sim = std::make_unique<LabSimulator>();
+    QVERIFY2(sim->start(), qPrintable(sim->errorString()));
+    temp = std::make_unique<QTemporaryDir>();
+    qputenv("TMPDIR", QFile::encodeName(temp->path()));
+    marker = temp->path() + QStringLiteral("-marker");
+    qputenv("KORVEX_TEST_MARKER", QFile::encodeName(marker));
+    UpdatePackage::Launcher::setInstance(&launcher);
+}
+
+void TestUpdateInstall::init()
+{
+    fixture->reset();
+    fixture->storeSettings(sim->baseUrl());
+    QVERIFY(sim->resetKnobs());
+    QVERIFY(!sim->setUpdate(3, 2, 1, 13, QString()).isNull());
+    QVERIFY(!sim->setUpdate(2, 7, 0, 0, QString()).isNull());
+    launcher = RecordingLauncher();
+    QFile::remove(marker);
+    // What earlier tests unpacked or downloaded.
+    const QStringList folders = QDir(temp->path()).entryList({QStringLiteral("korvex2-update-*")}, QDir::Dirs);
+    for (const QString &folder : folders)
+        QDir(temp->path() + QLatin1Char('/') + folder).removeRecursively();
+}
+
+void TestUpdateInstall::cleanup()
+{
+    closeMainWindow();
+    fixture->reset();
+}
+
+QString TestUpdateInstall::archive(const QString &name, const QList<ZipEntry> &entries)
+{
+    const QString path = temp->path() + QLatin1Char('/') + name;
+    writeBytes(path, zipArchive(entries));
+    return path;
+}
+
+void TestUpdateInstall::openMainWindow()
+{
+    window = new MainWindow;
+    window->show();
+}
+
+void TestUpdateInstall::closeMainWindow()
+{
+    if (!window)
+        return;
+    window->close();
+    Startup::shutdownUploadQueue();
+    delete window;
+    window = nullptr;
+}
+
+void TestUpdateInstall::archiveChecks_data()
+{
+    QTest::addColumn<QList<ZipEntry>>("entries");
+    QTest::addColumn<QByteArray>("corruptWith");
+    QTest::addColumn<QString>("errorPart");
+    const ZipEntry prog{"Korvex2Client", program};
+    QTest::newRow("climbs with ../") << QList<ZipEntry>{prog, {"../fuori.sh", program}} << QByteArray()
+                                     << "percorso non ammesso: ../fuori.sh";
+    QTest::newRow("climbs inside a folder") << QList<ZipEntry>{prog, {"lib/../../fuori.sh", program}}
+                                            << QByteArray() << "percorso non ammesso";
+    QTest::newRow("absolute path") << QList<ZipEntry>{prog, {"/tmp/fuori.sh", program}} << QByteArray()
+                                   << "percorso non ammesso: /tmp/fuori.sh";
+    QTest::newRow("link outside, absolute") << QList<ZipEntry>{prog, {"etc", "/etc", true}} << QByteArray()
+                                            << "collegamento non ammesso: etc -> /etc";
+    QTest::newRow("link outside, climbing") << QList<ZipEntry>{prog, {"su", "../..", true}} << QByteArray()
+                                            << "collegamento non ammesso";
+    QTest::newRow("entry beneath a link") << QList<ZipEntry>{prog, {"d", "lib", true}, {"d/x", program}}
+                                          << QByteArray() << "percorso non ammesso: d/x";
+    QTest::newRow("corrupt") << QList<ZipEntry>{prog} << QByteArray("not a zip at all") << "non è un archivio valido";
+    QTest::newRow("no program") << QList<ZipEntry>{{"altro", program}} << QByteArray()
+                                << "non contiene il programma Korvex2Client";
+    QTest::newRow("program is a folder") << QList<ZipEntry>{{"Korvex2Client/", QByteArray(), false, 040755}}
+                                         << QByteArray() << "non contiene il programma";
+    QTest::newRow("program is a link out of the folder")
+        << QList<ZipEntry>{{"Korvex2Client", "bin/sh", true}} << QByteArray() << "non contiene il programma";
+}
+
+void TestUpdateInstall::archiveChecks()
+{
+    QFETCH(QList<ZipEntry>, entries);
+    QFETCH(QByteArray, corruptWith);
+    QFETCH(QString, errorPart);
+    const QString path = archive(QStringLiteral("Korvex2Client.zip"), entries);
+    if (!corruptWith.isEmpty())
+        writeBytes(path, corruptWith);
+    QString error;
+    QVERIFY(UpdatePackage::unpackProgram(path, QStringLiteral("Korvex2Client"), &error).isEmpty());
+    QVERIFY2(error.contains(errorPart), qPrintable(error));
+    // Nothing landed anywhere: no folder was left beside the archive, nothing outside it.
+    QCOMPARE(QDir(temp->path()).entryList({QStringLiteral("korvex2-update-*")}, QDir::Dirs), QStringList());
+    QVERIFY(!QFile::exists(QFileInfo(temp->path()).absolutePath() + QStringLiteral("/fuori.sh")));
+    QVERIFY(!QFile::exists(QStringLiteral("/tmp/fuori.sh")));
+}
+
+void TestUpdateInstall::goodArchiveUnpacksIntoAPrivateFolder()
+{
+    const QString path = archive(QStringLiteral("Korvex2Client.zip"),
+                                 {{"Korvex2Client", program, false, 0100644},
+                                  {"lib/", QByteArray(), false, 040755},
+                                  {"lib/dati.txt", "riga\r\n"},
+                                  {"corrente", "lib/dati.txt", true}});
+    QString error;
+    const QString started = UpdatePackage::unpackProgram(path, QStringLiteral("Korvex2Client"), &error);
+    QVERIFY2(!started.isEmpty(), qPrintable(error));
+    const QString folder = QFileInfo(started).absolutePath();
+    QVERIFY(folder.startsWith(temp->path() + QStringLiteral("/korvex2-update-")));
+    QVERIFY(QFileInfo(started).isExecutable());
+    QCOMPARE(QFile::permissions(folder) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+    // No text conversion: the bytes are the archive's.
+    QFile data(folder + QStringLiteral("/lib/dati.txt"));
+    QVERIFY(data.open(QIODevice::ReadOnly));
+    QCOMPARE(data.readAll(), QByteArray("riga\r\n"));
+    QCOMPARE(QFileInfo(folder + QStringLiteral("/corrente")).symLinkTarget(), folder + QStringLiteral("/lib/dati.txt"));
+}
+
+void TestUpdateInstall::unzipFailures_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("timedOut");
+    QTest::addColumn<QString>("errorPart");
+    QTest::newRow("hangs") << QByteArray("#!/bin/sh\nsleep 20\n") << true
+                           << "Impossibile terminare la procedura di aggiornamento dell'applicazione. Riprovare in "
+                              "un secondo mommento.";
+    QTest::newRow("fails") << QByteArray("#!/bin/sh\necho 'disco pieno'\nexit 50\n") << false
+                           << "Impossibile estrarre l'archivio dell'aggiornamento (disco pieno).";
+}
+
+void TestUpdateInstall::unzipFailures()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(bool, timedOut);
+    QFETCH(QString, errorPart);
+    // A stand-in unzip first on the search path.
+    QTemporaryDir bin;
+    writeBytes(bin.path() + QStringLiteral("/unzip"), script);
+    QFile::setPermissions(bin.path() + QStringLiteral("/unzip"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ":" + oldPath);
+    const QString path = archive(QStringLiteral("Korvex2Client.zip"), {{"Korvex2Client", program}});
+    QString error;
+    bool stopped = !timedOut;
+    QElapsedTimer clock;
+    clock.start();
+    const QString started = UpdatePackage::unpackProgram(path, QStringLiteral("Korvex2Client"), &error, &stopped, 700);
+    qputenv("PATH", oldPath);
+    QVERIFY(started.isEmpty());
+    QCOMPARE(stopped, timedOut);
+    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE(error, errorPart);
+    QCOMPARE(QDir(temp->path()).entryList({QStringLiteral("korvex2-update-*")}, QDir::Dirs), QStringList());
+}
+
+void TestUpdateInstall::catalogueReplacement_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("errorPart");
+    QTest::newRow("not SQLite") << "text" << "non è un database valido";
+    QTest::newRow("SQLite without dbVersion") << "noversion" << "non è un database valido";
+    QTest::newRow("another name") << "othername" << "non è il database in uso";
+    QTest::newRow("copy fails") << "sizelimit" << "Impossibile copiare il nuovo database";
+    QTest::newRow("upload running") << "uploading" << "È in corso l'invio di un ordine";
+}
+
+void TestUpdateInstall::catalogueReplacement()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, errorPart);
+    KorvexGlobals().loadSettings();
+    const QString inUse = KorvexGlobals::SqlDbHost;
+    const QByteArray before = sha1Of(inUse);
+    const int version = KorvexGlobals::ServiceDataDbVersion;
+    const QString folder = temp->path() + QStringLiteral("/download");
+    QDir().mkpath(folder);
+    QString downloaded = folder + QLatin1Char('/') + QFileInfo(inUse).fileName();
+    writeCatalogue(downloaded, version + 1, QStringLiteral("Nuovo"));
+    if (kind == QLatin1String("text")) {
+        writeBytes(downloaded, "questo non è un database");
+    } else if (kind == QLatin1String("noversion")) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "strip");
+        db.setDatabaseName(downloaded);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec("DELETE FROM config WHERE chiave = 'dbVersion'"));
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("strip");
+    } else if (kind == QLatin1String("othername")) {
+        const QString other = folder + QStringLiteral("/altro.s3db");
+        QVERIFY(QFile::rename(downloaded, other));
+        downloaded = other;
+    }
+
+    std::unique_ptr<OrdineUpload> queue;
+    if (kind == QLatin1String("uploading")) {
+        Utente *utente = new Utente;
+        {
+            std::lock_guard<std::mutex> lock(korvexWsSettingsMutex());
+            Anagrafica::WsEndpoint = sim->baseUrl().toStdString();
+        }
+        QVERIFY(utente->login("demo", "demo"));
+        KorvexGlobals::utente = utente;
+        GuiFixture::queueFileOrder({fixture->bytesFile("grande.bin", 200000)});
+        QVERIFY(sim->delayAnswer("inserisciFile", 2000));
+        queue = std::make_unique<OrdineUpload>(nullptr);
+        KorvexGlobals::ordineUpload = queue.get();
+        queue->startUpload();
+        QVERIFY(queue->processingUploads());
+    }
+    QString error;
+    bool installed = false;
+    {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (kind == QLatin1String("sizelimit")) {
+            limit = std::make_unique<FileSizeLimit>(4096);
+            QVERIFY(limit->ok());
+        }
+        installed = UpdatePackage::installCatalogue(downloaded, &error);
+    }
+    if (queue) {
+        queue->terminateUpload();
+        QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 10000);
+        KorvexGlobals::ordineUpload = nullptr;
+        queue.reset();
+    }
+    QVERIFY(!installed);
+    QVERIFY2(error.contains(errorPart), qPrintable(error));
+    // The old database stays, whole and open.
+    QCOMPARE(sha1Of(inUse), before);
+    QVERIFY(KorvexGlobals::db.isOpen());
+    QCOMPARE(KorvexGlobals::ServiceDataDbVersion, version);
+    QSqlQuery probe(KorvexGlobals::db);
+    QVERIFY(probe.exec("SELECT COUNT(*) FROM articoli"));
+    QStringList leftovers = QDir(QFileInfo(inUse).absolutePath()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(leftovers.filter(".new"), QStringList());
+}
+
+void TestUpdateInstall::validCatalogueReplacesTheDatabase()
+{
+    KorvexGlobals().loadSettings();
+    const int version = KorvexGlobals::ServiceDataDbVersion;
+    const QString folder = temp->path() + QStringLiteral("/download");
+    QDir().mkpath(folder);
+    const QString downloaded = folder + QLatin1Char('/') + QFileInfo(KorvexGlobals::SqlDbHost).fileName();
+    writeCatalogue(downloaded, version + 4, QStringLiteral("Stampe rinnovate"));
+    QString error;
+    QVERIFY2(UpdatePackage::installCatalogue(downloaded, &error), qPrintable(error));
+    QCOMPARE(KorvexGlobals::ServiceDataDbVersion, version + 4);
+    QCOMPARE(catalogueVersionOf(KorvexGlobals::SqlDbHost), version + 4);
+    QVERIFY(KorvexGlobals::db.isOpen());
+    QSqlQuery q(KorvexGlobals::db);
+    QVERIFY(q.exec("SELECT titolo FROM articoli WHERE id = 1") && q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("Stampe rinnovate"));
+    // The download stays where it was.
+    QVERIFY(QFile::exists(downloaded));
+}
+
+void TestUpdateInstall::checkAfterLoginInstallsTheCatalogue()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    KorvexGlobals::CheckUpdatesAtStartup = true;
+    KorvexGlobals().saveSettings();
+    const int version = KorvexGlobals::ServiceDataDbVersion;
+    writeCatalogue(sim->updatesDir() + QStringLiteral("/korvex.s3db"), version + 1, QStringLiteral("Stampe nuove"));
+    QVERIFY(!sim->setUpdate(2, version + 1, 0, 0, QStringLiteral("korvex.s3db")).isEmpty());
+    // Slow enough an answer for the waiting dialog to be seen.
+    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 300, -1));
+
+    ModalAnswerer answerer;
+    leaveOpen(answerer);                      // the waiting dialog
+    answerer.answer(QMessageBox::Yes);        // "Aggiornamento Dati"
+    leaveOpen(answerer);                      // the download
+    answerer.answer(QMessageBox::Ok);         // "Download Terminato"
+    openMainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(answerer.pending() == 0 && answerer.count() == 4, 20000);
+    const QList<ModalAnswerer::Box> boxes = answerer.boxes();
+    QCOMPARE(boxes.at(0).className, QStringLiteral("UpdatesWaitingDialog"));
+    QCOMPARE(boxes.at(1).title, QStringLiteral("Aggiornamento Dati"));
+    QCOMPARE(boxes.at(1).defaultButton, QStringLiteral("Yes"));
+    QCOMPARE(boxes.at(2).className, QStringLiteral("UpdatesDownloader"));
+    QCOMPARE(boxes.at(3).title, QStringLiteral("Download Terminato"));
+    QCOMPARE(boxes.at(3).text,
+             QStringLiteral("<h3 style='color:#00557F'>Download dell'aggiornamento terminato con successo!</h3>"));
+    QTRY_COMPARE(articleTitle(window, 0), QStringLiteral("Stampe nuove"));
+    QCOMPARE(KorvexGlobals::ServiceDataDbVersion, version + 1);
+    QCOMPARE(answerer.unexpected(), 0);
+    QVERIFY(KorvexGlobals::utente);
+}
+
+void TestUpdateInstall::checkAfterLoginInstallsTheProgram()
+{
+    launcher.reallyStart = true;
+    // The queue would start by itself after the login: not once the new program runs.
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo", true);
+    KorvexGlobals::CheckUpdatesAtStartup = true;
+    KorvexGlobals().saveSettings();
+    writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"),
+               zipArchive({{"Korvex2Client", program}, {"LEGGIMI.txt", "nuova versione"}}));
+    QVERIFY(!sim->setUpdate(3, 2, 2, 0, QStringLiteral("Korvex2Client.zip")).isEmpty());
+    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 300, -1));
+    // An order is being sent when the customer accepts: its worker sits in a service call.
+    GuiFixture::queueFileOrder({fixture->bytesFile("grande.bin", 200000)});
+    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
+    const int ordersBefore = sim->counts().orders;
+
+    ModalAnswerer answerer;
+    leaveOpen(answerer);
+    bool sendingWhenAsked = false;
+    answerer.answerWith([&sendingWhenAsked](QWidget *box) {
+        KorvexGlobals::ordineUpload->startUpload();
+        sendingWhenAsked = KorvexGlobals::ordineUpload->processingUploads();
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click();
+    });
+    leaveOpen(answerer);                  // the download
+    answerer.answer(QMessageBox::Ok);     // "Download Terminato"
+    leaveOpen(answerer);                  // the waiting box while the queue stops
+    openMainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(launcher.quits == 1, 20000);
+    QVERIFY(sendingWhenAsked);
+    QCOMPARE(answerer.boxes().at(1).title, QStringLiteral("Aggiornamento Applicazione"));
+    QCOMPARE(answerer.boxes().at(1).text,
+             QStringLiteral("<h3 style='color:#D16C6C'>E' disponibile una nuova versione dell'applicazione</h3><p "
+                            "style='color:#00557F'>Procedere con il download e l'installazione di <b>Korvex2 "
+                            "2.2.0</b>?</p>"));
+    QCOMPARE(answerer.boxes().at(3).text,
+             QStringLiteral("<h3 style='color:#00557F'>Download dell'aggiornamento terminato con successo!</h3><span "
+                            "style='color:#00557F'>Il programma verrà riavviato al fine di applicare le modifiche</span>"));
+    QCOMPARE(launcher.started.size(), 1);
+    QVERIFY(launcher.started.first().endsWith(QStringLiteral("/Korvex2Client")));
+    QVERIFY(!launcher.queueRunningAtStart);
+    // The new program ran.
+    QTRY_VERIFY(QFile::exists(marker));
+    // Nothing is sent any more by this program.
+    QTest::qWait(1500);
+    QVERIFY(!KorvexGlobals::ordineUpload->processingUploads());
+    QCOMPARE(sim->counts().orders, ordersBefore);
+}
+
+void TestUpdateInstall::badArchiveStartsNothing()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    KorvexGlobals::CheckUpdatesAtStartup = true;
+    KorvexGlobals().saveSettings();
+    writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"),
+               zipArchive({{"Korvex2Client", program}, {"../fuori", program}}));
+    QVERIFY(!sim->setUpdate(3, 3, 0, 0, QStringLiteral("Korvex2Client.zip")).isEmpty());
+    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 300, -1));
+    ModalAnswerer answerer;
+    leaveOpen(answerer);
+    answerer.answer(QMessageBox::Yes);
+    leaveOpen(answerer);
+    answerer.answer(QMessageBox::Ok);
+    openMainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(answerer.pending() == 0 && answerer.count() == 4, 20000);
+    QCOMPARE(answerer.last().title, QStringLiteral("Aggiornamento Apllicazione"));
+    QVERIFY(answerer.last().text.contains(QStringLiteral("percorso non ammesso")));
+    QTest::qWait(200);
+    QVERIFY(launcher.started.isEmpty());
+    QCOMPARE(launcher.quits, 0);
+    // The program runs on: the login went on to the queue.
+    QVERIFY(window->isVisible());
+    QVERIFY(KorvexGlobals::utente);
+    QCOMPARE(answerer.unexpected(), 0);
+}
+
+void TestUpdateInstall::stoppedProgramDownloadAsksNoMore()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    KorvexGlobals::CheckUpdatesAtStartup = true;
+    KorvexGlobals().saveSettings();
+    writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"), QByteArray(4 << 20, 'z'));
+    QVERIFY(!sim->setUpdate(3, 2, 2, 0, QStringLiteral("Korvex2Client.zip")).isEmpty());
+    // A data update waits too: it is not offered after the customer stopped the download.
+    QVERIFY(!sim->setUpdate(2, KorvexGlobals::ServiceDataDbVersion + 1, 0, 0, QStringLiteral("korvex.s3db")).isEmpty());
+    LabSimulator::UpdateFileKnob slow;
+    slow.rate = 256 * 1024;
+    QVERIFY(sim->setUpdateFileKnob(QStringLiteral("Korvex2Client.zip"), slow));
+    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 300, -1));
+    ModalAnswerer answerer;
+    leaveOpen(answerer);
+    answerer.answer(QMessageBox::Yes);
+    answerer.answerWith([](QWidget *box) {
+        QTimer::singleShot(500, box, [box] { QTest::keyClick(box, Qt::Key_Escape); });
+    });
+    answerer.answer(QMessageBox::Yes); // "Chiudi": stop the download
+    openMainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(answerer.pending() == 0 && answerer.count() == 4, 20000);
+    QTRY_VERIFY(window->findChild<QToolButton *>("toolButtonLogout")->isVisible());
+    QTest::qWait(500);
+    QCOMPARE(answerer.count(), 4);
+    QCOMPARE(answerer.last().title, QStringLiteral("Chiudi"));
+    QCOMPARE(answerer.unexpected(), 0);
+    QVERIFY(launcher.started.isEmpty());
+}
+
+void TestUpdateInstall::cancelledWaitReturnsAtOnce()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    KorvexGlobals::CheckUpdatesAtStartup = true;
+    KorvexGlobals().saveSettings();
+    // An answer within the tests' SOAP time-out, but long.
+    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 3000, -1));
+    ModalAnswerer answerer;
+    QElapsedTimer clock;
+    answerer.answerWith([&clock](QWidget *box) {
+        QTimer::singleShot(200, box, [box, &clock] {
+            clock.start();
+            QTest::mouseClick(box->findChild<QToolButton *>("btCancel"), Qt::LeftButton);
+        });
+    });
+    openMainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(clock.isValid() && KorvexGlobals::utente
+                                 && window->findChild<QToolButton *>("toolButtonLogout")->isVisible(),
+                             10000);
+    QVERIFY(clock.elapsed() < 1500);
+    QTRY_VERIFY(window->findChildren<UpdatesWaitingDialog *>().isEmpty());
+    // Closing the main window while the old check still waits returns at once too.
+    QElapsedTimer closing;
+    closing.start();
+    closeMainWindow();
+    QVERIFY(closing.elapsed() < 1500);
+    QTest::qWait(3500);
+    QCOMPARE(answerer.unexpected(), 0);
+}
+
+void TestUpdateInstall::failedCheckClosesTheWaitingDialog()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    KorvexGlobals::CheckUpdatesAtStartup = true;
+    KorvexGlobals().saveSettings();
+    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 300, -1));
+    QVERIFY(sim->injectFault("ottieniAggiornamento", QStringLiteral("Servizio fermo"), 2));
+    ModalAnswerer answerer;
+    leaveOpen(answerer);
+    openMainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(window->findChild<QToolButton *>("toolButtonLogout")->isVisible(), 10000);
+    QTRY_VERIFY(window->findChildren<UpdatesWaitingDialog *>().isEmpty());
+    QCOMPARE(answerer.count(), 1);
+
+    // The settings window shows the failure and gives the button back.
+    leaveOpen(answerer); // the settings window is modal
+    auto *settings = new Impostazioni;
+    settings->setAttribute(Qt::WA_DeleteOnClose);
+    settings->show();
+    QVERIFY(sim->injectFault("ottieniAggiornamento", QStringLiteral("Servizio fermo"), 2));
+    QTest::mouseClick(settings->findChild<QToolButton *>("toolButtonCheckUpdates"), Qt::LeftButton);
+    auto *status = settings->findChild<QLabel *>("labelCheckUpdatesInProgress");
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Impossibile verificare gli aggiornamenti"), 10000);
+    QCOMPARE(settings->findChild<QWidget *>("widgetCheckUpdatesInProgress")->toolTip(), QStringLiteral("Servizio fermo"));
+    QVERIFY(settings->findChild<QToolButton *>("toolButtonCheckUpdates")->isVisible());
+    const QString folder = QString::fromLocal8Bit(qgetenv("KORVEX_BINARY_DIR")) + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    settings->grab().save(folder + QStringLiteral("/impostazioni-errore.png"));
+    settings->close();
+}
+
+void TestUpdateInstall::settingsWindowInstallsTheCatalogue()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    const int version = KorvexGlobals::ServiceDataDbVersion;
+    ModalAnswerer answerer;
+    openMainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(window->findChild<QToolButton *>("toolButtonLogout")->isVisible(), 10000);
+    QCOMPARE(articleTitle(window, 0), QStringLiteral("Stampa fotografica"));
+    leaveOpen(answerer);
+
+    writeCatalogue(sim->updatesDir() + QStringLiteral("/korvex.s3db"), version + 2, QStringLiteral("Stampe dal menu"));
+    QVERIFY(!sim->setUpdate(2, version + 2, 0, 0, QStringLiteral("korvex.s3db")).isEmpty());
+    // A program update the customer declines: the data check follows on the check's thread.
+    QVERIFY(!sim->setUpdate(3, 2, 1, 14, QStringLiteral("Korvex2Client.zip")).isEmpty());
+    QTest::mouseClick(window->findChild<QToolButton *>("toolButtonImpostazioni"), Qt::LeftButton);
+    QVERIFY(window->isHidden());
+    QTRY_COMPARE(answerer.count(), 1); // the settings window itself, modal, left open
+    Impostazioni *settings = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        settings = settings ? settings : qobject_cast<Impostazioni *>(w);
+    QVERIFY(settings && settings->isVisible());
+    answerer.answer(QMessageBox::No);     // "Aggiornamento Applicazione"
+    answerer.answer(QMessageBox::Yes);    // "Aggiornamento Dati"
+    leaveOpen(answerer);                  // the download
+    answerer.answer(QMessageBox::Ok);     // "Download Terminato"
+    QTest::mouseClick(settings->findChild<QToolButton *>("toolButtonCheckUpdates"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(answerer.pending() == 0 && answerer.count() == 5, 20000);
+    QCOMPARE(answerer.boxes().at(1).title, QStringLiteral("Aggiornamento Applicazione"));
+    QCOMPARE(answerer.boxes().at(2).title, QStringLiteral("Aggiornamento Dati"));
+    QCOMPARE(answerer.boxes().at(4).title, QStringLiteral("Download Terminato"));
+    // The main window rebuilt its articles, though the settings window has no parent.
+    QTRY_COMPARE(articleTitle(window, 0), QStringLiteral("Stampe dal menu"));
+    QCOMPARE(KorvexGlobals::ServiceDataDbVersion, version + 2);
+    QPointer<Impostazioni> alive(settings);
+    settings->close();
+    QTRY_VERIFY(!alive);
+    QVERIFY(window->isVisible());
+    QCOMPARE(answerer.unexpected(), 0);
+}
+
+void TestUpdateInstall::waitingDialogs()
+{
+    const QString folder = QString::fromLocal8Bit(qgetenv("KORVEX_BINARY_DIR")) + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    {
+        // Without a thread exec() only shows the dialog; Annulla rejects it.
+        UpdatesWaitingDialog dialog;
+        QSignalSpy rejected(&dialog, &QDialog::rejected);
+        ModalAnswerer answerer;
+        answerer.answerWith([folder](QWidget *box) {
+            box->grab().save(folder + QStringLiteral("/updateswaitingdialog.png"));
+            QTest::mouseClick(box->findChild<QToolButton *>("btCancel"), Qt::LeftButton);
+        });
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QCOMPARE(rejected.count(), 1);
+    }
+    {
+        UpdatesWaitingDialog dialog;
+        auto *thread = new QThread;
+        QSignalSpy started(thread, &QThread::started);
+        dialog.setUpdatesThread(thread);
+        ModalAnswerer answerer;
+        answerer.answerWith([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QVERIFY(started.count() == 1 || started.wait(2000));
+        thread->quit();
+        thread->wait();
+        delete thread;
+    }
+    WaitingDialog waiting;
+    waiting.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&waiting));
+    waiting.grab().save(folder + QStringLiteral("/waitingdialog.png"));
+}
+
+QTEST_MAIN(TestUpdateInstall)
+#include "tst_updateinstall.moc"

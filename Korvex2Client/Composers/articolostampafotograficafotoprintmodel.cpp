@@ -354,9 +354,13 @@ void ArticoloStampaFotograficaFotoPrintModel::updateThumb(int index)
         return;
     if (info.originalSize.isValid())
         fileSizes.insert(info.filePath, info.originalSize);
-    if (info.image.isNull())
+    if (info.image.isNull()) {
         m_failedPaths.insert(info.filePath);
-    else
+        // Gone or unreadable since it was added: listed with the missing files, so that its
+        // rows show the sign and the composer offers to replace it.
+        if (!filePath2righeStampaIndex(info.filePath).isEmpty())
+            noteInvalidFile(info.filePath);
+    } else
         m_images.insert(info.filePath, info.image);
     for (int row : filePath2righeStampaIndex(info.filePath)) {
         const QModelIndex changed = this->index(row, 0);

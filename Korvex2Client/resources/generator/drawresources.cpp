@@ -238,7 +238,7 @@ struct Picture
 };
 
 // Photo print editing and preview: the print list's warning sign and the photo editor's
-// pictures and buttons.
+// pictures and buttons (its brightness picture is among the GIFs below).
 QList<Picture> photoEditPictures()
 {
     QList<Picture> list;
@@ -297,19 +297,6 @@ QList<Picture> photoEditPictures()
             p.setPen(Qt::NoPen);
             p.setBrush(green);
             p.drawPolygon(QPolygonF({QPointF(72, 48), QPointF(98, 48), QPointF(86, 68)}));
-        });
-    }};
-    list << Picture{"brightness_32.gif", [] {
-        return icon(32, [](QPainter &p) {
-            p.setPen(QPen(orange.darker(120), 7, Qt::SolidLine, Qt::RoundCap));
-            for (int i = 0; i < 8; ++i) {
-                const qreal a = i * M_PI / 4;
-                p.drawLine(QPointF(50 + 30 * std::cos(a), 50 + 30 * std::sin(a)),
-                           QPointF(50 + 44 * std::cos(a), 50 + 44 * std::sin(a)));
-            }
-            p.setPen(QPen(orange.darker(130), 3));
-            p.setBrush(QColor(255, 210, 60));
-            p.drawEllipse(QPointF(50, 50), 20, 20);
         });
     }};
     list << Picture{"contrast.png", [] {
@@ -968,6 +955,20 @@ QList<QImage> spinnerFrames(int size, const QColor &colour)
 QList<Animation> animations()
 {
     QList<Animation> list;
+    // Photo print editing and preview.
+    list << Animation{"brightness_32.gif", 0, [] {
+        return QList<QImage>{icon(32, [](QPainter &p) {
+            p.setPen(QPen(orange.darker(120), 7, Qt::SolidLine, Qt::RoundCap));
+            for (int i = 0; i < 8; ++i) {
+                const qreal a = i * M_PI / 4;
+                p.drawLine(QPointF(50 + 30 * std::cos(a), 50 + 30 * std::sin(a)),
+                           QPointF(50 + 44 * std::cos(a), 50 + 44 * std::sin(a)));
+            }
+            p.setPen(QPen(orange.darker(130), 3));
+            p.setBrush(QColor(255, 210, 60));
+            p.drawEllipse(QPointF(50, 50), 20, 20);
+        })};
+    }};
     list << Animation{"ajax-loader2.gif", 10, [] { return spinnerFrames(16, midBlue); }};
     list << Animation{"OK_disabled.gif", 0, [] {
         return QList<QImage>{icon(16, [](QPainter &p) {

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
@@ -600,9 +601,137 @@ QList<Picture> pictures()
             p.drawPolyline(QPolygonF({QPointF(30, 42), QPointF(50, 62), QPointF(70, 42)}));
         });
     }};
+
+    // Order manager window.
+    const auto parcel = [](QPainter &p, const QColor &box) {
+        p.setPen(QPen(box.darker(150), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(vertical(30, 92, box.lighter(125), box));
+        p.drawRect(QRectF(10, 36, 62, 54));
+        p.setBrush(box.lighter(140));
+        p.drawPolygon(QPolygonF({QPointF(10, 36), QPointF(24, 22), QPointF(86, 22), QPointF(72, 36)}));
+        p.setBrush(box.darker(115));
+        p.drawPolygon(QPolygonF({QPointF(72, 36), QPointF(86, 22), QPointF(86, 76), QPointF(72, 90)}));
+        p.setPen(QPen(QColor(240, 225, 190), 6));
+        p.drawLine(QPointF(41, 36), QPointF(41, 90));
+        p.drawLine(QPointF(41, 36), QPointF(55, 22));
+    };
+    list << Picture{"256x256/package_add_256.png", [parcel] {
+        return icon(256, [parcel](QPainter &p) {
+            // A parcel waiting to leave.
+            parcel(p, QColor(196, 146, 84));
+            badge(p, skyBlue, 74, 74, 20);
+            plusSign(p, 74, 74, 12);
+        });
+    }};
+    list << Picture{"256x256/package_accept_256.png", [parcel] {
+        return icon(256, [parcel](QPainter &p) {
+            // A parcel that has left, ticked.
+            parcel(p, QColor(196, 146, 84));
+            badge(p, green, 74, 74, 20);
+            p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(64, 75), QPointF(72, 83), QPointF(85, 66)}));
+        });
+    }};
+    list << Picture{"256x256/question256.png", [] {
+        return icon(256, [](QPainter &p) {
+            disc(p, skyBlue);
+            QFont font(QStringLiteral("DejaVu Sans"));
+            font.setPixelSize(64);
+            font.setBold(true);
+            p.setFont(font);
+            p.setPen(Qt::white);
+            p.drawText(QRectF(0, 0, 100, 100), Qt::AlignCenter, QStringLiteral("?"));
+        });
+    }};
+    list << Picture{"ajax-loader.gif", [] {
+        // A still spinner: twelve spokes fading round the circle, on white.
+        QImage image = canvas(32, 32, Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(16, 16);
+        for (int i = 0; i < 12; ++i) {
+            QColor c = midBlue;
+            c.setAlphaF(0.15 + 0.85 * i / 11.0);
+            p.setPen(QPen(c, 3, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(0, -7), QPointF(0, -13));
+            p.rotate(30);
+        }
+        return image;
+    }};
     return list;
 }
 
+
+// A single-frame GIF of an opaque picture, for the viewers that want that format: its colours
+// reduced to a 6x7x6 cube, the pixels written as plain 9-bit codes (a clear code every 254
+// pixels keeps the code width fixed), which every decoder reads.
+bool saveGif(const QImage &source, const QString &path)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGB32);
+    QByteArray out("GIF89a");
+    const auto word = [&out](int v) {
+        out.append(char(v & 0xff));
+        out.append(char((v >> 8) & 0xff));
+    };
+    word(image.width());
+    word(image.height());
+    out.append(char(0xf7)); // global colour table of 256 entries
+    out.append(char(0));
+    out.append(char(0));
+    for (int i = 0; i < 256; ++i) {
+        const int r = i / 42, g = (i / 6) % 7, b = i % 6;
+        out.append(char(i < 252 ? r * 255 / 5 : 255));
+        out.append(char(i < 252 ? g * 255 / 6 : 255));
+        out.append(char(i < 252 ? b * 255 / 5 : 255));
+    }
+    out.append(',');
+    word(0);
+    word(0);
+    word(image.width());
+    word(image.height());
+    out.append(char(0));
+    out.append(char(8)); // minimum code size
+
+    QByteArray codes;
+    quint32 bits = 0;
+    int count = 0;
+    const auto put = [&](int code) {
+        bits |= quint32(code) << count;
+        count += 9;
+        while (count >= 8) {
+            codes.append(char(bits & 0xff));
+            bits >>= 8;
+            count -= 8;
+        }
+    };
+    int run = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (run % 254 == 0)
+                put(256);
+            const int r = (qRed(line[x]) * 5 + 127) / 255;
+            const int g = (qGreen(line[x]) * 6 + 127) / 255;
+            const int b = (qBlue(line[x]) * 5 + 127) / 255;
+            put(r * 42 + g * 6 + b);
+            ++run;
+        }
+    }
+    put(257);
+    if (count > 0)
+        codes.append(char(bits & 0xff));
+    for (int i = 0; i < codes.size(); i += 255) {
+        const QByteArray block = codes.mid(i, 255);
+        out.append(char(block.size()));
+        out.append(block);
+    }
+    out.append(char(0));
+    out.append(';');
+
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -621,7 +750,9 @@ int main(int argc, char **argv)
         QImage image = picture.draw();
         if (!path.endsWith(".png"))
             image = image.convertToFormat(path.endsWith(".ico") ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        if (!image.save(path, nullptr, path.endsWith(".jpg") ? 92 : -1)) {
+        const bool saved = path.endsWith(".gif") ? saveGif(image, path)
+                                                   : image.save(path, nullptr, path.endsWith(".jpg") ? 92 : -1);
+        if (!saved) {
             err << "cannot write " << path << "\n";
             ++failures;
         }

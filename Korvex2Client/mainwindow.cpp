@@ -15,6 +15,7 @@
 
 #include "aboutdialog.h"
 #include "articolowidget.h"
+#include "gestioneordini.h"
 #include "korvexglobals.h"
 #include "localdatabase.h"
 #include "logindialog.h"
@@ -175,6 +176,23 @@ void MainWindow::on_toolButtonInfo_clicked()
     about->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     about->exec();
     delete about;
+}
+
+void MainWindow::on_toolButtonOrdini_clicked()
+{
+    auto *window = new GestioneOrdini;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    hide();
+    window->show();
+    queueWindowOpen = true;
+    connect(window, &QDialog::finished, this, &MainWindow::onGestioneOrdiniClosed);
+}
+
+void MainWindow::onGestioneOrdiniClosed()
+{
+    queueWindowOpen = false;
+    show();
 }
 
 void MainWindow::on_toolButtonCreaDb_clicked()

@@ -54,6 +54,9 @@ private slots:
     void setCustomLayout();
     void on_pushButtonBanner_clicked();
     void on_toolButtonUploadsDetails_clicked();
+    // The order manager window.
+    void on_toolButtonOrdini_clicked();
+    void onGestioneOrdiniClosed();
 
 private:
     void clearArticoli();

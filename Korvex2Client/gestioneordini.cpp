@@ -11,7 +11,10 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QPointer>
 #include <QSortFilterProxyModel>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -59,6 +62,30 @@ private:
     bool m_on = true;
 };
 
+// Disposes of a card taken off the list: once none of its own handlers (or a window opened
+// from it) is running, so that a reload started from inside a card never pulls the card from
+// under its caller, even when a nested event loop ran meanwhile.
+void disposeCard(QPointer<QWidget> widget)
+{
+    if (!widget)
+        return;
+    widget->hide();
+    auto *card = qobject_cast<OrdineUploadItemWidget *>(widget.data());
+    if (card && card->isBusy()) {
+        QTimer::singleShot(50, [widget] { disposeCard(widget); });
+        return;
+    }
+    widget->deleteLater();
+}
+
+// The saved-orders list hands the cards it drops to disposeCard.
+class CardDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void destroyEditor(QWidget *editor, const QModelIndex &) const override { disposeCard(editor); }
+};
+
 } // namespace
 
 void GestioneOrdini::setComposerOpener(int ordineType, ComposerOpener opener)
@@ -100,6 +127,7 @@ GestioneOrdini::GestioneOrdini(QWidget *parent)
     ui->uploadQueueWidget->setLayout(queueLayout);
 
     ui->listWidgetOrdiniUpload->viewport()->installEventFilter(this);
+    ui->listWidgetOrdiniUpload->setItemDelegate(new CardDelegate(ui->listWidgetOrdiniUpload));
 
     ordineTableModel = new OrdineTableModel(this);
     if (!KorvexGlobals::statusMap.isEmpty())
@@ -132,13 +160,13 @@ GestioneOrdini::GestioneOrdini(QWidget *parent)
     table->viewport()->installEventFilter(this);
 
     connect(ui->listWidgetOrdiniUpload->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &GestioneOrdini::on_listWidgetOrdiniUpload_selectionChanged);
+            &GestioneOrdini::onListWidgetOrdiniUploadSelectionChanged);
 
-    // The defaults start no search and load nothing twice.
-    disconnect(ui->dateEditOrdiniSalvatiDa, &QDateEdit::dateChanged, this, &GestioneOrdini::on_dateEditOrdiniSalvatiDa_dateChanged);
-    disconnect(ui->dateEditOrdiniSalvatiA, &QDateEdit::dateChanged, this, &GestioneOrdini::on_dateEditOrdiniSalvatiA_dateChanged);
-    disconnect(ui->dateEditOrdiniInviatiDa, &QDateEdit::dateChanged, this, &GestioneOrdini::on_dateEditOrdiniInviatiDa_dateChanged);
-    disconnect(ui->dateEditOrdiniInviatiA, &QDateEdit::dateChanged, this, &GestioneOrdini::on_dateEditOrdiniInviatiA_dateChanged);
+    // The defaults start no search and load nothing twice: the slots bound by name go first.
+    disconnect(ui->dateEditOrdiniSalvatiDa, SIGNAL(dateChanged(QDate)), this, SLOT(on_dateEditOrdiniSalvatiDa_dateChanged(QDate)));
+    disconnect(ui->dateEditOrdiniSalvatiA, SIGNAL(dateChanged(QDate)), this, SLOT(on_dateEditOrdiniSalvatiA_dateChanged(QDate)));
+    disconnect(ui->dateEditOrdiniInviatiDa, SIGNAL(dateChanged(QDate)), this, SLOT(on_dateEditOrdiniInviatiDa_dateChanged(QDate)));
+    disconnect(ui->dateEditOrdiniInviatiA, SIGNAL(dateChanged(QDate)), this, SLOT(on_dateEditOrdiniInviatiA_dateChanged(QDate)));
     ui->dateEditOrdiniSalvatiDa->setDate(QDate(2011, 1, 1));
     ui->dateEditOrdiniSalvatiA->setDate(QDate::currentDate());
     ui->dateEditOrdiniInviatiDa->setDate(QDate::currentDate());
@@ -148,8 +176,7 @@ GestioneOrdini::GestioneOrdini(QWidget *parent)
     connect(ui->dateEditOrdiniSalvatiA, &QDateEdit::dateChanged, this, &GestioneOrdini::on_dateEditOrdiniSalvatiA_dateChanged);
     connect(ui->dateEditOrdiniSalvatiDa, &QDateEdit::dateChanged, this, &GestioneOrdini::on_dateEditOrdiniSalvatiDa_dateChanged);
 
-    disconnect(ui->comboBoxStato, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-               &GestioneOrdini::on_comboBoxStato_currentIndexChanged);
+    disconnect(ui->comboBoxStato, SIGNAL(currentIndexChanged(int)), this, SLOT(on_comboBoxStato_currentIndexChanged(int)));
     ui->comboBoxStato->addItem(tr("(Tutti)"), -1);
     for (auto it = stati.cbegin(); it != stati.cend(); ++it) {
         if (it.value() != 1)
@@ -261,15 +288,9 @@ void GestioneOrdini::clearSavedOrders()
         return;
     ui->frame->hide();
     ui->frameEmptyQueue->show();
-    QListWidget *list = ui->listWidgetOrdiniUpload;
-    // A reload often starts inside a card's own signal: the cards go once that has returned.
-    for (int i = 0; i < list->count(); ++i) {
-        if (QWidget *widget = list->itemWidget(list->item(i))) {
-            widget->hide();
-            widget->deleteLater();
-        }
-    }
-    list->clear();
+    // A reload often starts inside a card's own signal: the list gives its cards to
+    // disposeCard, which lets each go once that has returned.
+    ui->listWidgetOrdiniUpload->clear();
 }
 
 void GestioneOrdini::loadSavedOrders()
@@ -281,11 +302,9 @@ void GestioneOrdini::loadSavedOrders()
     WaitCursor wait;
     clearSavedOrders();
 
+    // A first start has no orders folder yet: nothing saved.
     const QDir folder(KorvexGlobals::ordersQueuePath());
-    if (!folder.exists())
-        return;
-
-    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::Hidden,
+    const QFileInfoList entries = !folder.exists() ? QFileInfoList() : folder.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::Hidden,
                                                        QDir::Time | QDir::Reversed);
     const int utenteId = KorvexGlobals::utente ? KorvexGlobals::utente->Getid() : 0;
     int taken = 0;
@@ -469,7 +488,7 @@ QList<OrdiniLocal::OrdineLocal> GestioneOrdini::getSelectedOrdiniLocal()
     return selected;
 }
 
-void GestioneOrdini::on_listWidgetOrdiniUpload_selectionChanged()
+void GestioneOrdini::onListWidgetOrdiniUploadSelectionChanged()
 {
     const bool any = ui->listWidgetOrdiniUpload->selectionModel()->hasSelection();
     ui->toolButtonUploadSelected->setEnabled(any);

@@ -70,7 +70,8 @@ public slots:
     void on_tableViewOrdiniInviati_doubleClicked(const QModelIndex &index);
     void on_actionOrdiniInviatiDettaglio_triggered();
     void on_listWidgetOrdiniUpload_itemDoubleClicked(QListWidgetItem *item);
-    void on_listWidgetOrdiniUpload_selectionChanged();
+    // Bound explicitly: the list has no signal of that name to bind it by.
+    void onListWidgetOrdiniUploadSelectionChanged();
     void on_toolButtonOrderStatusInfo_clicked();
     void on_pushButtonCerca_clicked();
     void on_toolButtonUploadSelected_clicked();

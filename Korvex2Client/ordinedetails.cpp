@@ -106,10 +106,13 @@ void OrdineDetails::updateUi()
         names.setStatusMap(KorvexGlobals::statusMap);
     const QMap<QString, int> &map = names.getStatusMap();
     ui->labelStato->setText(OrdineTableModel::statusName(map, ordine->stato));
-    QString legend = ui->toolButtonOrderStatusInfo->toolTip();
-    for (int stato : {2, 3, 5, 6, 7, 8})
-        legend = legend.arg(OrdineTableModel::statusName(map, stato));
-    ui->toolButtonOrderStatusInfo->setToolTip(legend);
+    if (!legendFilled) {
+        QString legend = ui->toolButtonOrderStatusInfo->toolTip();
+        for (int stato : {2, 3, 5, 6, 7, 8})
+            legend = legend.arg(OrdineTableModel::statusName(map, stato));
+        ui->toolButtonOrderStatusInfo->setToolTip(legend);
+        legendFilled = true;
+    }
 }
 
 void OrdineDetails::setReadOnly(bool readOnly)

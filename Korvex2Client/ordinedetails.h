@@ -52,4 +52,6 @@ private:
     RigheOrdineTableModel *righeModel = nullptr;
     QHeaderView *headerView = nullptr;
     ViewportEvent lastViewportEvent;
+    // The state legend's place markers are filled once, by the first order shown.
+    bool legendFilled = false;
 };

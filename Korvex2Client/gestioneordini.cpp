@@ -102,6 +102,9 @@ GestioneOrdini::GestioneOrdini(QWidget *parent)
 {
     ui->setupUi(this);
     ui->listWidget->setAttribute(Qt::WA_MacShowFocusRect, false);
+    // Room for the page names on two lines under their pictures.
+    for (int row = 0; row < ui->listWidget->count(); ++row)
+        ui->listWidget->item(row)->setSizeHint(QSize(78, 112));
     ui->listWidgetOrdiniUpload->setAttribute(Qt::WA_MacShowFocusRect, false);
 
     setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet
@@ -624,6 +627,16 @@ void GestioneOrdini::loadSendedOrders()
         ui->labelOrdiniTrovati->show();
         ui->labelOrdiniTrovati->setText(n == 1 ? tr("Trovato <b>%1</b> ordine").arg(1) : tr("Trovati <b>%1</b> ordini").arg(n));
         ui->frameEmptyQueue_2->hide();
+        // The columns keep their widths, growing where a title or a value would be cut.
+        QTableView *table = ui->tableViewOrdiniInviati;
+        for (int column = 0; column < proxyModel->columnCount(); ++column) {
+            if (table->isColumnHidden(column))
+                continue;
+            const int width = table->columnWidth(column);
+            table->resizeColumnToContents(column);
+            if (table->columnWidth(column) < width)
+                table->setColumnWidth(column, width);
+        }
     }
 }
 

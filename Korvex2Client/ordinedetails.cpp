@@ -95,6 +95,8 @@ void OrdineDetails::updateUi()
     ui->labelTopDescriptionRiepilogo->setText(lines.join(QStringLiteral("\r\n")));
 
     righeModel->SetVector(ordine->righe);
+    for (int column : {0, 1, 3, 4})
+        ui->tableViewRighe->resizeColumnToContents(column);
 
     ui->labelTotale->setText(euro(double(ordine->totale)));
     ui->labelTotale2->setText(euro(double(ordine->totale)));

@@ -941,7 +941,6 @@ void TestGestioneOrdini::screenshots()
     QVERIFY(!seed(QDate::currentDate(), 5, QStringLiteral("Foto Verdi"), 42.5).isEmpty());
     QVERIFY(!seed(QDate::currentDate(), 7, QStringLiteral("Città di Castello"), 12.345).isEmpty());
     open();
-    window->resize(760, 665);
     auto *pages = child<QListWidget>(window, "listWidget");
     QCOMPARE(pages->currentRow(), 0);
     QTest::qWait(100);
@@ -951,6 +950,7 @@ void TestGestioneOrdini::screenshots()
     QTest::qWait(100);
     screenshot(window, QStringLiteral("gestioneordini-dainviare"));
     pages->setCurrentRow(2);
+    QTest::qWait(100);
     screenshot(window, QStringLiteral("gestioneordini-cerca"));
     child<QPushButton>(window, "pushButtonCerca")->click();
     QCOMPARE(child<QTableView>(window, "tableViewOrdiniInviati")->model()->rowCount(), 2);

@@ -22,6 +22,7 @@
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/SocketStream.h>
 #include <Poco/Net/StreamSocket.h>
+#include <Poco/Net/StreamSocketImpl.h>
 #include <Poco/Timespan.h>
 
 namespace {
@@ -432,29 +433,36 @@ void FtpCourier::uploadFile(const std::string &localPath, const std::string &rem
 
     try {
         std::ostream &stream = d->session->beginUpload(path);
-        Poco::Net::StreamSocket data = dynamic_cast<Poco::Net::SocketStream &>(stream).socket();
-        d->watch(d->data, data);
-        d->throwIfAborted();
-        data.setSendTimeout(d->timeout());
-
-        emit onFileProgress(fileSize, 0);
-        std::vector<char> buffer(static_cast<size_t>(d->bufferSize));
-        qint64 sent = 0;
-        for (;;) {
+        {
+            // A handle of our own on the data connection: SocketStream::socket() hands out the
+            // stream's socket without a reference of its own, and the stream would later
+            // release a socket already freed. The handle takes the reference added here.
+            Poco::Net::StreamSocketImpl *impl = dynamic_cast<Poco::Net::SocketStream &>(stream).rdbuf()->socketImpl();
+            impl->duplicate();
+            Poco::Net::StreamSocket data(impl);
+            d->watch(d->data, data);
             d->throwIfAborted();
-            const qint64 read = file.read(buffer.data(), static_cast<qint64>(buffer.size()));
-            if (read < 0)
-                fail(Kind::LocalFile, "Impossibile leggere il file " + localPath + ": "
-                                          + file.errorString().toStdString());
-            if (read == 0)
-                break;
-            d->sendAll(data, buffer.data(), read);
-            sent += read;
-            emit onFileProgress(fileSize, sent);
+            data.setSendTimeout(d->timeout());
+
+            emit onFileProgress(fileSize, 0);
+            std::vector<char> buffer(static_cast<size_t>(d->bufferSize));
+            qint64 sent = 0;
+            for (;;) {
+                d->throwIfAborted();
+                const qint64 read = file.read(buffer.data(), static_cast<qint64>(buffer.size()));
+                if (read < 0)
+                    fail(Kind::LocalFile, "Impossibile leggere il file " + localPath + ": "
+                                              + file.errorString().toStdString());
+                if (read == 0)
+                    break;
+                d->sendAll(data, buffer.data(), read);
+                sent += read;
+                emit onFileProgress(fileSize, sent);
+            }
+            // The end of the data is the end of the file for the server.
+            data.shutdownSend();
+            d->unwatch(d->data);
         }
-        // The end of the data is the end of the file for the server.
-        data.shutdownSend();
-        d->unwatch(d->data);
         d->session->endUpload();
     } catch (...) {
         d->failed(Phase::Transfer, path);

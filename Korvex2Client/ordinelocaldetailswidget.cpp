@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMouseEvent>
 
 #include "righeordinefilelocaldetails.h"
@@ -44,9 +45,10 @@ OrdineLocalDetailsWidget::OrdineLocalDetailsWidget(QWidget *parent)
 OrdineLocalDetailsWidget::~OrdineLocalDetailsWidget()
 {
     ui->tableViewRighe->viewport()->removeEventFilter(this);
+    // The header goes with the table it belongs to; the model, which the table shows, after
+    // the table let it go.
     ui->tableViewRighe->setModel(nullptr);
     delete model;
-    delete header;
 }
 
 void OrdineLocalDetailsWidget::initUi()
@@ -57,6 +59,8 @@ void OrdineLocalDetailsWidget::initUi()
     ui->tableViewRighe->viewport()->installEventFilter(this);
     header = new QHeaderView(Qt::Horizontal, ui->tableViewRighe);
     ui->tableViewRighe->setHorizontalHeader(header);
+    // The titles and short values stay whole; the description takes the rest.
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(2, QHeaderView::Stretch);
     header->setCascadingSectionResizes(true);
 }
@@ -74,7 +78,7 @@ void OrdineLocalDetailsWidget::updateUi()
 
     const int files = ordine.righeFile.size() + ordine.righeStampa.size();
     QString description = tr("Ordine del %1 alle %2")
-                              .arg(ordine.Data.toString(QStringLiteral("d MMMM yyyy")),
+                              .arg(QLocale().toString(ordine.Data, QStringLiteral("d MMMM yyyy")),
                                    ordine.Data.toString(QStringLiteral("hh:mm")))
         + QStringLiteral("\r\n") + tr("%1 file da inviare").arg(files);
     if (!ordine.ClienteFinale.isEmpty()) {

@@ -307,6 +307,8 @@ void OrdineUploadDialog::onFileProgress(qint64 byteTransferred, qint64 totalByte
 
 void OrdineUploadDialog::onStartProcessingQueue()
 {
+    // A start reads the queue again from the order files: the cards follow.
+    reloadWhenSafe();
     updateControls();
     resetProgressBars(true);
 }
@@ -399,6 +401,27 @@ bool OrdineUploadDialog::eventFilter(QObject *watched, QEvent *event)
             break;
         default:
             break;
+        }
+        // While the queue sends, the selection rule moves the current row back to the head at
+        // the press, and the list then reports no double click on a waiting order: the window
+        // takes the double click itself, once the event has been delivered.
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            QListWidgetItem *item = ui->listWidgetOrdiniUpload->itemAt(static_cast<QMouseEvent *>(event)->pos());
+            const OrdineUploadItemWidget *clicked = item ? card(ui->listWidgetOrdiniUpload->row(item)) : nullptr;
+            const QString uuid = clicked ? clicked->Ordine().Uuid : QString();
+            const ViewportEvent last = lastViewportEvent;
+            // The cards may have been rebuilt meanwhile: the order is found again by its Uuid.
+            QTimer::singleShot(0, this, [this, uuid, last] {
+                for (int row = 0; !uuid.isEmpty() && row < ui->listWidgetOrdiniUpload->count(); ++row) {
+                    OrdineUploadItemWidget *c = card(row);
+                    if (c && c->Ordine().Uuid == uuid) {
+                        lastViewportEvent = last;
+                        on_listWidgetOrdiniUpload_itemDoubleClicked(ui->listWidgetOrdiniUpload->item(row));
+                        return;
+                    }
+                }
+            });
+            return true;
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -21,6 +21,7 @@
 #include "updateswatcher.h"
 #include "articolostampafotograficacomposer.h"
 #include "articolowidget.h"
+#include "gestioneordini.h"
 #include "korvexglobals.h"
 #include "localdatabase.h"
 #include "logindialog.h"
@@ -214,6 +215,23 @@ void MainWindow::on_toolButtonInfo_clicked()
     about->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     about->exec();
     delete about;
+}
+
+void MainWindow::on_toolButtonOrdini_clicked()
+{
+    auto *window = new GestioneOrdini;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    hide();
+    window->show();
+    queueWindowOpen = true;
+    connect(window, &QDialog::finished, this, &MainWindow::onGestioneOrdiniClosed);
+}
+
+void MainWindow::onGestioneOrdiniClosed()
+{
+    queueWindowOpen = false;
+    show();
 }
 
 void MainWindow::on_toolButtonCreaDb_clicked()

@@ -67,6 +67,9 @@ private slots:
     void on_toolButtonUploadsDetails_clicked();
     // Opens the composer of the clicked article on a new order.
     void on_listWidgetArticoli_itemClicked(QListWidgetItem *item);
+    // The order manager window.
+    void on_toolButtonOrdini_clicked();
+    void onGestioneOrdiniClosed();
 
 private:
     void clearArticoli();

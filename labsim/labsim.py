@@ -13,6 +13,7 @@ demo accounts and the control interface for tests.
 """
 
 import argparse
+import collections
 import html
 import json
 import logging
@@ -43,6 +44,8 @@ HOST = "127.0.0.1"
 DEFAULT_SEED = os.path.join(HERE, os.pardir, "Korvex2Client", "data", "seed-catalogue.sql")
 UPDATES_FOLDER = "aggiornamenti"
 PROGRAM_VERSION = (2, 1, 13)
+# How many requests the status keeps, the latest last.
+REQUEST_LOG_SIZE = 200
 
 
 class Knobs:
@@ -110,6 +113,7 @@ class Lab:
         self.knobs = Knobs()
         self.calls = {}
         self.calls_lock = threading.Lock()
+        self.requests = collections.deque(maxlen=REQUEST_LOG_SIZE)
         self.base_url = None
         self.ftp = None
         self.ftp_address = (HOST, 0)
@@ -154,6 +158,11 @@ class Lab:
         with self.calls_lock:
             self.calls[name] = self.calls.get(name, 0) + 1
 
+    def record_request(self, name, value):
+        """Keeps what a request asked, as plain JSON values, for the tests to read back."""
+        with self.calls_lock:
+            self.requests.append({"operation": name, "value": plain_value(value)})
+
     # -- authentication -------------------------------------------------------------------
 
     def principal(self, db, auth):
@@ -194,7 +203,8 @@ class Lab:
         counts["ftpFiles"] = len(files)
         with self.calls_lock:
             calls = dict(self.calls)
-        return {"counts": counts, "calls": calls, "ftpFiles": files, "knobs": self.knobs.describe(),
+            requests = list(self.requests)
+        return {"counts": counts, "calls": calls, "requests": requests, "ftpFiles": files, "knobs": self.knobs.describe(),
                 "endpoint": self.base_url, "ftp": {"host": self.ftp_address[0],
                                                    "port": self.ftp_address[1]},
                 "ftpSettings": self.ftp_settings(), "data": self.store.dump()}
@@ -269,6 +279,20 @@ class Lab:
                                        "minor": int(cmd.get("minor", 0)),
                                        "build": int(cmd.get("build", 0)), "url": str(url)}
             return {"url": url}
+        if action == "clearRequests":
+            with self.calls_lock:
+                self.requests.clear()
+            return {}
+        if action == "seedOrder":
+            return seed_order(self, cmd)
+        if action == "deleteOrder":
+            with self.store.transaction() as db:
+                ident = str(cmd.get("id", ""))
+                if db.execute("SELECT 1 FROM orders WHERE id=?", (ident,)).fetchone() is None:
+                    raise ValueError("no order '%s'" % ident)
+                db.execute("DELETE FROM rows WHERE id_ordine=?", (ident,))
+                db.execute("DELETE FROM orders WHERE id=?", (ident,))
+            return {}
         if action == "updateCustomer":
             values = cmd.get("set")
             if not isinstance(values, dict) or not values:
@@ -283,6 +307,83 @@ class Lab:
                 self.store.update_account(db, "customers", rec["id"], values)
             return {}
         raise ValueError("unknown action '%s'" % action)
+
+
+def plain_value(value):
+    """A request's value as JSON: records as objects without their type tag, lists, texts and
+    numbers as they are."""
+    if isinstance(value, dict):
+        return {k: plain_value(v) for k, v in value.items() if k != "__type__"}
+    if isinstance(value, (list, tuple)):
+        return [plain_value(v) for v in value]
+    if value is None or isinstance(value, (bool, int, float, str)):
+        return value
+    return str(value)
+
+
+def seconds_of(value, default):
+    """Seconds since 1970 of a number, or of a local time written "yyyy-MM-dd[ HH:mm[:ss]]"."""
+    if value is None:
+        return default
+    if isinstance(value, (int, float)):
+        return int(value)
+    text = str(value).strip()
+    for fmt in ("%Y-%m-%d %H:%M:%S", "%Y-%m-%d %H:%M", "%Y-%m-%d"):
+        try:
+            return int(time.mktime(time.strptime(text, fmt)))
+        except ValueError:
+            pass
+    raise ValueError("'%s' is not a time (seconds, or yyyy-MM-dd[ HH:mm[:ss]])" % text)
+
+
+def seed_order(lab, cmd):
+    """An order of a customer as if sent and worked on: any date, any state, its rows with
+    their file records. Fields: username (default demo), data, data_ultima_modifica, stato
+    (default 2), cliente_finale, note, spedizione (default the customer's), rows (each with
+    tipo_riga 0/1/2, codice_articolo, descrizione, prezzo, quantita, nome_file, dimensione,
+    id_stampa)."""
+    now = int(time.time())
+    store = lab.store
+    with store.transaction() as db:
+        customer = store.find_account(db, "customers", str(cmd.get("username", "demo")))
+        if customer is None:
+            raise ValueError("no customer '%s'" % cmd.get("username", "demo"))
+        data = seconds_of(cmd.get("data"), now)
+        modified = seconds_of(cmd.get("data_ultima_modifica"), data)
+        ident = "O%d" % store.next_counter(db, "ordine")
+        numero = store.next_counter(db, "numero")
+        spedizione = float(cmd.get("spedizione", customer["spedizione"]))
+        db.execute("INSERT INTO orders (id, id_utente, cliente_finale, data, note, numero, stato, "
+                   "data_ultima_modifica, spedizione, totale) VALUES (?,?,?,?,?,?,?,?,?,0)",
+                   (ident, customer["id"], str(cmd.get("cliente_finale", "")), data,
+                    str(cmd.get("note", "")), numero, int(cmd.get("stato", 2)), modified, spedizione))
+        total = spedizione
+        rows = cmd.get("rows", [])
+        if not isinstance(rows, list):
+            raise ValueError("'rows' is a list of rows")
+        for r in rows:
+            tipo = int(r.get("tipo_riga", 0))
+            if tipo not in (0, 1, 2):
+                raise ValueError("'tipo_riga' is 0, 1 or 2")
+            id_file = ""
+            if tipo in (1, 2):
+                id_file = "F%d" % store.next_counter(db, "file")
+                db.execute("INSERT INTO files (id, owner, dimensione, percorso, scaricato, nome_file, "
+                           "nome_file_scaricato, compresso) VALUES (?,?,?,?,0,?,'',0)",
+                           (id_file, customer["id"], int(r.get("dimensione", 0)),
+                            str(r.get("percorso", "")), str(r.get("nome_file", ""))))
+            prezzo = float(r.get("prezzo", 0))
+            quantita = int(r.get("quantita", 1))
+            db.execute("INSERT INTO rows (id, id_ordine, tipo_riga, codice_articolo, descrizione, prezzo,"
+                       " quantita, id_file, id_stampa) VALUES (?,?,?,?,?,?,?,?,?)",
+                       ("R%d" % store.next_counter(db, "riga"), ident, tipo,
+                        str(r.get("codice_articolo", "")), str(r.get("descrizione", "")), prezzo,
+                        quantita, id_file, int(r.get("id_stampa", 0))))
+            total += prezzo * quantita
+        totale = cmd.get("totale")
+        db.execute("UPDATE orders SET totale=? WHERE id=?",
+                   (float(totale) if totale is not None else round(total, 2), ident))
+    return {"id": ident, "numero": numero}
 
 
 # ---------------------------------------------------------------------------------------
@@ -484,6 +585,7 @@ class Handler(BaseHTTPRequestHandler):
         lab = self.lab
         op = request.operation
         lab.count_call(op.name)
+        lab.record_request(op.name, request.value)
         try:
             # Operations open to anyone look at a header's form only: a header with stale
             # credentials does not stop a login.

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFile>
+#include <QPointer>
 #include <QLineEdit>
 #include <QSettings>
 #include <QDesktopServices>
@@ -19,6 +21,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 
@@ -26,6 +29,7 @@
 
 #include "articolostampafotograficacomposer.h"
 #include "articolowidget.h"
+#include "gestioneordini.h"
 #include "guifixture.h"
 #include "korvexglobals.h"
 #include "labsimulator.h"
@@ -145,6 +149,8 @@ private slots:
     void logoutWhileSendingStopsTheWorker();
     void doubleClickOnLoginOpensOneDialog();
     void photoPrintArticleOpensItsComposer();
+    // The order manager.
+    void ordersButtonOpensTheOrderManager();
 
 private:
     // Builds the main window; its login request then runs. answer handles the login dialog
@@ -738,6 +744,60 @@ void TestMainWindow::photoPrintArticleOpensItsComposer()
     QVERIFY(composer->getOrdine().righeStampa.isEmpty());
     composer->done(QDialog::Accepted);
     QTRY_VERIFY(!composer);
+}
+
+void TestMainWindow::ordersButtonOpensTheOrderManager()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    QVERIFY(!sim->seedOrder({{QStringLiteral("cliente_finale"), QStringLiteral("Già inviato")}}).isEmpty());
+    // A saved order of the demo customer, not queued.
+    const QString uuid = GuiFixture::queueFileOrder({fixture->bytesFile(QStringLiteral("listino.pdf"), 3000)});
+    {
+        OrdiniLocal store;
+        QFile file(KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + uuid + QStringLiteral(".kv2"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        OrdiniLocal::OrdineLocal ordine = store.FromXML(QString::fromUtf8(file.readAll()));
+        ordine.Attivo = false;
+        ordine.Utente = 1;
+        ordine.ClienteFinale = QStringLiteral("Da spedire");
+        QVERIFY(store.SaveXML(ordine));
+    }
+    open();
+    QVERIFY(KorvexGlobals::utente);
+
+    QTest::mouseClick(button(window, "toolButtonOrdini"), Qt::LeftButton);
+    GestioneOrdini *manager = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        manager = manager ? manager : qobject_cast<GestioneOrdini *>(w);
+    QVERIFY(manager);
+    QPointer<GestioneOrdini> alive(manager);
+    QVERIFY(manager->isVisible());
+    QVERIFY(window->isHidden());
+    QVERIFY(manager->testAttribute(Qt::WA_DeleteOnClose));
+    // While it shows the queue, the main window opens no queue window of its own.
+    QMetaObject::invokeMethod(window, "on_toolButtonUploadsDetails_clicked");
+    QCOMPARE(answerer->count(), 0);
+
+    // Sent orders listed from the laboratory.
+    auto *pages = manager->findChild<QListWidget *>(QStringLiteral("listWidget"));
+    pages->setCurrentRow(2);
+    manager->findChild<QPushButton *>(QStringLiteral("pushButtonCerca"))->click();
+    auto *table = manager->findChild<QTableView *>(QStringLiteral("tableViewOrdiniInviati"));
+    QStringList listed;
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        listed << table->model()->index(row, 4).data().toString();
+    QVERIFY2(listed.contains(QStringLiteral("Già inviato")), qPrintable(listed.join(',')));
+    const int before = sim->counts().orders;
+
+    // A saved order sent from "Da Inviare" reaches the laboratory.
+    pages->setCurrentRow(1);
+    manager->inviaOrdine(uuid);
+    QTRY_COMPARE(pages->currentRow(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(sim->counts().orders, before + 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!KorvexGlobals::ordineUpload->processingUploads(), 30000);
+
+    manager->close();
+    QTRY_VERIFY(!alive);
     QVERIFY(window->isVisible());
 }
 

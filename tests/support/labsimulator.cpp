@@ -173,6 +173,43 @@ bool LabSimulator::control(const QJsonObject &command)
     return false;
 }
 
+QString LabSimulator::seedOrder(const QJsonObject &order)
+{
+    QJsonObject command = order;
+    command.insert(QStringLiteral("action"), QStringLiteral("seedOrder"));
+    const HttpReply reply = request("POST", QStringLiteral("__control"),
+                                    QJsonDocument(command).toJson(QJsonDocument::Compact),
+                                    {{"Content-Type", "application/json"}});
+    const QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
+    if (reply.status != 200) {
+        m_error = reply.status == 0 ? QStringLiteral("the simulator did not answer")
+                                    : answer.value(QStringLiteral("error")).toString();
+        return QString();
+    }
+    return answer.value(QStringLiteral("id")).toString();
+}
+
+bool LabSimulator::deleteOrder(const QString &id)
+{
+    return control({{QStringLiteral("action"), QStringLiteral("deleteOrder")}, {QStringLiteral("id"), id}});
+}
+
+QJsonArray LabSimulator::requests(const QString &operation) const
+{
+    QJsonArray values;
+    for (const QJsonValue &entry : status().value(QStringLiteral("requests")).toArray()) {
+        const QJsonObject request = entry.toObject();
+        if (request.value(QStringLiteral("operation")).toString() == operation)
+            values.append(request.value(QStringLiteral("value")));
+    }
+    return values;
+}
+
+bool LabSimulator::clearRequests()
+{
+    return control({{QStringLiteral("action"), QStringLiteral("clearRequests")}});
+}
+
 namespace {
 
 QJsonObject knob(const char *action, const QString &operation, int times, int skip)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
 #include <QString>
@@ -114,6 +115,15 @@ public:
     bool setUpdateFileKnob(const QString &file, const UpdateFileKnob &knob, int times = 1);
     // Any control command (labsim/README.md); false when the simulator refused it.
     bool control(const QJsonObject &command);
+
+    // Sent orders as the laboratory holds them, of any date and state (labsim/README.md,
+    // "seedOrder"): the order's server id, empty on failure.
+    QString seedOrder(const QJsonObject &order);
+    bool deleteOrder(const QString &id);
+    // What the requests of that operation asked, oldest first (the latest 200 requests are
+    // kept), and forgetting them.
+    QJsonArray requests(const QString &operation) const;
+    bool clearRequests();
 
     QJsonObject status() const; // the whole state as JSON; empty on failure
     Counts counts() const;

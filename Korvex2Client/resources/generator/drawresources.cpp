@@ -920,6 +920,49 @@ QList<Picture> pictures()
             p.drawPolyline(QPolygonF({QPointF(32, 46), QPointF(50, 28), QPointF(68, 46)}));
         });
     }};
+
+    // Order manager window.
+    const auto parcel = [](QPainter &p, const QColor &box) {
+        p.setPen(QPen(box.darker(150), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(vertical(30, 92, box.lighter(125), box));
+        p.drawRect(QRectF(10, 36, 62, 54));
+        p.setBrush(box.lighter(140));
+        p.drawPolygon(QPolygonF({QPointF(10, 36), QPointF(24, 22), QPointF(86, 22), QPointF(72, 36)}));
+        p.setBrush(box.darker(115));
+        p.drawPolygon(QPolygonF({QPointF(72, 36), QPointF(86, 22), QPointF(86, 76), QPointF(72, 90)}));
+        p.setPen(QPen(QColor(240, 225, 190), 6));
+        p.drawLine(QPointF(41, 36), QPointF(41, 90));
+        p.drawLine(QPointF(41, 36), QPointF(55, 22));
+    };
+    list << Picture{"256x256/package_add_256.png", [parcel] {
+        return icon(256, [parcel](QPainter &p) {
+            // A parcel waiting to leave.
+            parcel(p, QColor(196, 146, 84));
+            badge(p, skyBlue, 74, 74, 20);
+            plusSign(p, 74, 74, 12);
+        });
+    }};
+    list << Picture{"256x256/package_accept_256.png", [parcel] {
+        return icon(256, [parcel](QPainter &p) {
+            // A parcel that has left, ticked.
+            parcel(p, QColor(196, 146, 84));
+            badge(p, green, 74, 74, 20);
+            p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(64, 75), QPointF(72, 83), QPointF(85, 66)}));
+        });
+    }};
+    list << Picture{"256x256/question256.png", [] {
+        return icon(256, [](QPainter &p) {
+            disc(p, skyBlue);
+            QFont font(QStringLiteral("DejaVu Sans"));
+            font.setPixelSize(64);
+            font.setBold(true);
+            p.setFont(font);
+            p.setPen(Qt::white);
+            p.drawText(QRectF(0, 0, 100, 100), Qt::AlignCenter, QStringLiteral("?"));
+        });
+    }};
     return list;
 }
 
@@ -970,6 +1013,7 @@ QList<Animation> animations()
         })};
     }};
     list << Animation{"ajax-loader2.gif", 10, [] { return spinnerFrames(16, midBlue); }};
+    list << Animation{"ajax-loader.gif", 10, [] { return spinnerFrames(32, midBlue); }};
     list << Animation{"OK_disabled.gif", 0, [] {
         return QList<QImage>{icon(16, [](QPainter &p) {
             disc(p, QColor(150, 158, 168));

@@ -6,12 +6,15 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "articoloinviofileitemmodel.h"
 #include "korvexglobals.h"
@@ -121,7 +124,7 @@ void ArticoloInvioFileComposer::initLineEditFiltra()
 
     filterFocusFilter = new lineEditFiltraEventFilter;
     ui->lineEditFiltra->installEventFilter(filterFocusFilter);
-    connect(filterFocusFilter, SIGNAL(focusIn()), this, SLOT(on_lineEditFiltra_focusIn()));
+    connect(filterFocusFilter, &lineEditFiltraEventFilter::focusIn, this, &ArticoloInvioFileComposer::on_lineEditFiltra_focusIn);
 }
 
 void ArticoloInvioFileComposer::initDirSelection()
@@ -189,8 +192,8 @@ void ArticoloInvioFileComposer::initDirSelection()
         start = QDir::homePath();
     setDirSelectionRootIndex(dirModel->index(start));
 
-    connect(ui->treeViewDirSelection->selectionModel(), SIGNAL(currentRowChanged(QModelIndex, QModelIndex)), this,
-            SLOT(on_treeViewDirSelection_selectionChanged(QModelIndex, QModelIndex)));
+    connect(ui->treeViewDirSelection->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &ArticoloInvioFileComposer::on_treeViewDirSelection_selectionChanged);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -634,8 +637,10 @@ void ArticoloInvioFileComposer::on_selectedFilesSelectionChanged()
     ui->actionSelectedFilesRemove->setEnabled(any);
     ui->toolButtonRemove->setEnabled(any);
     if (rows.size() == 1) {
-        const QFileInfo file = filesModel->fileInfo(rows.first());
-        if (filesModel->invalidFilesList().contains(file)) {
+        const QString path = filesModel->fileInfo(rows.first()).absoluteFilePath();
+        const QList<QFileInfo> invalid = filesModel->invalidFilesList();
+        if (std::any_of(invalid.begin(), invalid.end(),
+                        [&path](const QFileInfo &file) { return file.absoluteFilePath() == path; })) {
             ui->toolButtonSelectedFilesChange->setEnabled(true);
             ui->actionSelectedFilesChange->setEnabled(true);
         }
@@ -844,7 +849,9 @@ bool ArticoloInvioFileComposer::changeFile(const QModelIndex &index, const QStri
     const QList<QFileInfo> missing = filesModel->invalidFilesList();
     const QFileInfo old = filesModel->fileInfo(index);
     const QString oldFolder = old.absolutePath();
-    if (!missing.contains(old))
+    // By path: two files that do not exist are equal QFileInfos.
+    const auto isOld = [&old](const QFileInfo &file) { return file.absoluteFilePath() == old.absoluteFilePath(); };
+    if (!index.isValid() || std::none_of(missing.begin(), missing.end(), isOld))
         return false;
 
     QString chosen = path;
@@ -879,7 +886,7 @@ bool ArticoloInvioFileComposer::changeFile(const QModelIndex &index, const QStri
     const QString newFolder = replacement.absolutePath();
     if (autoReplace) {
         for (const QFileInfo &other : missing) {
-            if (other == old)
+            if (isOld(other))
                 continue;
             if (other.absolutePath() == oldFolder && QFileInfo::exists(newFolder + QLatin1Char('/') + other.fileName())) {
                 if (QMessageBox::question(this, tr("Sostituzione automatica"),

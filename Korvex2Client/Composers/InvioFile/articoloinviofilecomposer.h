@@ -63,11 +63,8 @@ private slots:
 
     void setDirSelectionRootIndex(const QModelIndex &index);
     void setFileSelectionRootIndex(const QModelIndex &index);
-    void on_treeViewDirSelection_selectionChanged(const QModelIndex &current, const QModelIndex &previous);
     void on_toolButtonChangePath_clicked();
     void on_lineEditCurrentPath_returnPressed();
-    void on_lineEditFiltra_focusIn();
-    void on_lineEditFiltra_lostFocus();
     void on_lineEditFiltra_returnPressed();
     void on_lineEditFiltra_textChanged(const QString &text);
 
@@ -111,6 +108,11 @@ private slots:
     void dropFromFileSystem(QList<QFileInfo> files);
 
 private:
+    // Connected by the set-up, not by name: no widget of the form has these signals.
+    void on_treeViewDirSelection_selectionChanged(const QModelIndex &current, const QModelIndex &previous);
+    void on_lineEditFiltra_focusIn();
+    void on_lineEditFiltra_lostFocus();
+
     void initSwitchLayoutButtons();
     void initLineEditFiltra();
     void initDirSelection();

@@ -2,6 +2,9 @@
 // Usage: korvex_drawresources <resource folder>   (Korvex2Client/resources/Resource)
 // The pictures are committed; run this again only to change them.
 
+#include <Magick++.h>
+
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -235,9 +238,149 @@ struct Picture
     std::function<QImage()> draw;
 };
 
-QList<Picture> pictures()
+// Photo print editing and preview: the print list's warning sign and the photo editor's
+// pictures and buttons.
+QList<Picture> photoEditPictures()
 {
     QList<Picture> list;
+    list << Picture{"128x128/warning.png", [] {
+        return icon(128, [](QPainter &p) {
+            QPainterPath triangle;
+            triangle.moveTo(50, 8);
+            triangle.lineTo(94, 88);
+            triangle.lineTo(6, 88);
+            triangle.closeSubpath();
+            p.setPen(QPen(QColor(150, 90, 0), 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(vertical(8, 88, QColor(255, 220, 90), orange));
+            p.drawPath(triangle);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(60, 40, 0));
+            p.drawRoundedRect(QRectF(45, 30, 10, 36), 4, 4);
+            p.drawEllipse(QPointF(50, 76), 6, 6);
+        });
+    }};
+    list << Picture{"adatta.png", [] {
+        return icon(48, [](QPainter &p) {
+            // The whole photo inside the print, white bands above and below.
+            p.setPen(QPen(QColor(150, 150, 150), 3));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(8, 8, 84, 84));
+            photoPrint(p, QRectF(12, 26, 76, 48), 0);
+            p.setPen(QPen(midBlue, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawPolyline(QPolygonF({QPointF(40, 14), QPointF(50, 22), QPointF(60, 14)}));
+            p.drawPolyline(QPolygonF({QPointF(40, 86), QPointF(50, 78), QPointF(60, 86)}));
+        });
+    }};
+    list << Picture{"ritaglia.png", [] {
+        return icon(48, [](QPainter &p) {
+            // A photo with the part outside the print shaded and crop marks around the rest.
+            photoPrint(p, QRectF(4, 16, 92, 68), 0);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0, 0, 0, 120));
+            p.drawRect(QRectF(9, 21, 17, 58));
+            p.drawRect(QRectF(74, 21, 17, 58));
+            p.setPen(QPen(red, 5, Qt::SolidLine, Qt::SquareCap));
+            p.drawPolyline(QPolygonF({QPointF(26, 34), QPointF(26, 21), QPointF(40, 21)}));
+            p.drawPolyline(QPolygonF({QPointF(60, 79), QPointF(74, 79), QPointF(74, 66)}));
+        });
+    }};
+    list << Picture{"undo_human.png", [] {
+        return icon(24, [](QPainter &p) {
+            QPainterPath arc;
+            arc.moveTo(30, 40);
+            arc.cubicTo(QPointF(50, 20), QPointF(88, 26), QPointF(84, 58));
+            arc.cubicTo(QPointF(80, 82), QPointF(52, 88), QPointF(36, 78));
+            p.setPen(QPen(midBlue, 11, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(arc);
+            p.setPen(Qt::NoPen);
+            p.setBrush(midBlue);
+            p.drawPolygon(QPolygonF({QPointF(10, 22), QPointF(44, 20), QPointF(22, 54)}));
+        });
+    }};
+    list << Picture{"rotate.png", [] {
+        return icon(24, [](QPainter &p) {
+            p.setPen(QPen(grey, 6));
+            p.setBrush(QColor(235, 240, 248));
+            p.drawRect(QRectF(12, 40, 56, 44));
+            QPainterPath arc;
+            arc.moveTo(40, 26);
+            arc.cubicTo(QPointF(62, 8), QPointF(86, 20), QPointF(86, 48));
+            p.setPen(QPen(green, 9, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(arc);
+            p.setPen(Qt::NoPen);
+            p.setBrush(green);
+            p.drawPolygon(QPolygonF({QPointF(72, 48), QPointF(98, 48), QPointF(86, 68)}));
+        });
+    }};
+    list << Picture{"brightness_32.gif", [] {
+        return icon(32, [](QPainter &p) {
+            p.setPen(QPen(orange.darker(120), 7, Qt::SolidLine, Qt::RoundCap));
+            for (int i = 0; i < 8; ++i) {
+                const qreal a = i * M_PI / 4;
+                p.drawLine(QPointF(50 + 30 * std::cos(a), 50 + 30 * std::sin(a)),
+                           QPointF(50 + 44 * std::cos(a), 50 + 44 * std::sin(a)));
+            }
+            p.setPen(QPen(orange.darker(130), 3));
+            p.setBrush(QColor(255, 210, 60));
+            p.drawEllipse(QPointF(50, 50), 20, 20);
+        });
+    }};
+    list << Picture{"contrast.png", [] {
+        return icon(32, [](QPainter &p) {
+            p.setPen(QPen(QColor(40, 40, 40), 5));
+            p.setBrush(Qt::white);
+            p.drawEllipse(QPointF(50, 50), 40, 40);
+            QPainterPath half;
+            half.moveTo(50, 10);
+            half.arcTo(QRectF(10, 10, 80, 80), 90, 180);
+            half.closeSubpath();
+            p.setBrush(QColor(40, 40, 40));
+            p.drawPath(half);
+        });
+    }};
+    list << Picture{"gamma.png", [] {
+        return icon(32, [](QPainter &p) {
+            p.setPen(QPen(midBlue, 4));
+            p.setBrush(QColor(230, 238, 250));
+            p.drawRoundedRect(QRectF(6, 6, 88, 88), 16, 16);
+            QFont font("DejaVu Sans");
+            font.setBold(true);
+            font.setPixelSize(70);
+            p.setFont(font);
+            p.setPen(midBlue);
+            p.drawText(QRectF(0, 0, 100, 92), Qt::AlignCenter, QString(QChar(0x03B3)));
+        });
+    }};
+    list << Picture{"vertical_line.png", [] {
+        QImage image = canvas(6, 200);
+        QPainter p(&image);
+        p.fillRect(QRectF(2, 0, 2, 200), vertical(0, 200, QColor(225, 230, 238), QColor(190, 198, 210)));
+        return image;
+    }};
+    list << Picture{"save.png", [] {
+        return icon(32, [](QPainter &p) {
+            // A floppy disc.
+            p.setPen(QPen(deepBlue.darker(130), 4, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
+            p.setBrush(vertical(8, 92, skyBlue, deepBlue));
+            p.drawPolygon(QPolygonF({QPointF(8, 8), QPointF(78, 8), QPointF(92, 22), QPointF(92, 92),
+                                     QPointF(8, 92)}));
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(220, 226, 236));
+            p.drawRect(QRectF(24, 12, 44, 26));
+            p.setBrush(deepBlue);
+            p.drawRect(QRectF(52, 16, 10, 18));
+            p.setBrush(Qt::white);
+            p.drawRoundedRect(QRectF(20, 52, 60, 36), 4, 4);
+        });
+    }};
+    return list;
+}
+
+QList<Picture> pictures()
+{
+    QList<Picture> list = photoEditPictures();
 
     list << Picture{"upload_start.png", [] {
         return icon(32, [](QPainter &p) {
@@ -600,7 +743,160 @@ QList<Picture> pictures()
             p.drawPolyline(QPolygonF({QPointF(30, 42), QPointF(50, 62), QPointF(70, 42)}));
         });
     }};
+
+    // Photo print composer: folder bar, browser and print list commands, bottom bar.
+    const auto folderShape = [](QPainter &p, const QColor &c) {
+        p.setPen(QPen(c.darker(140), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(vertical(20, 84, c.lighter(150), c));
+        QPainterPath path;
+        path.moveTo(8, 84);
+        path.lineTo(8, 22);
+        path.lineTo(38, 22);
+        path.lineTo(46, 32);
+        path.lineTo(92, 32);
+        path.lineTo(92, 84);
+        path.closeSubpath();
+        p.drawPath(path);
+    };
+    const auto arrowHead = [](QPainter &p, bool right, const QColor &c) {
+        p.setPen(QPen(c.darker(140), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(vertical(14, 86, c.lighter(140), c));
+        QPolygonF shape({QPointF(10, 38), QPointF(50, 38), QPointF(50, 14), QPointF(90, 50),
+                         QPointF(50, 86), QPointF(50, 62), QPointF(10, 62)});
+        if (!right)
+            for (QPointF &pt : shape)
+                pt.setX(100 - pt.x());
+        p.drawPolygon(shape);
+    };
+    const auto smallPrints = [](QPainter &p) {
+        photoPrint(p, QRectF(6, 20, 56, 44), -10);
+        photoPrint(p, QRectF(22, 28, 58, 46), 6);
+    };
+    list << Picture{"folder.png", [folderShape] {
+        return icon(16, [folderShape](QPainter &p) { folderShape(p, orange); });
+    }};
+    list << Picture{"go.gif", [arrowHead] {
+        return icon(16, [arrowHead](QPainter &p) { arrowHead(p, true, green); });
+    }};
+    list << Picture{"arrow_right.png", [arrowHead] {
+        return icon(32, [arrowHead](QPainter &p) { arrowHead(p, true, skyBlue); });
+    }};
+    list << Picture{"arrow_left.png", [arrowHead] {
+        return icon(32, [arrowHead](QPainter &p) { arrowHead(p, false, skyBlue); });
+    }};
+    list << Picture{"add_all.gif", [smallPrints] {
+        return icon(24, [smallPrints](QPainter &p) {
+            smallPrints(p);
+            badge(p, green, 74, 74, 22);
+            plusSign(p, 74, 74, 22);
+        });
+    }};
+    list << Picture{"add_selected.gif", [] {
+        return icon(24, [](QPainter &p) {
+            photoPrint(p, QRectF(10, 16, 62, 50), -4);
+            badge(p, green, 74, 74, 22);
+            plusSign(p, 74, 74, 22);
+        });
+    }};
+    list << Picture{"icon_mode.png", [] {
+        return icon(16, [](QPainter &p) {
+            p.setPen(QPen(midBlue.darker(130), 3));
+            p.setBrush(vertical(0, 100, skyBlue.lighter(140), skyBlue));
+            for (int r = 0; r < 2; ++r)
+                for (int c = 0; c < 2; ++c)
+                    p.drawRoundedRect(QRectF(8 + c * 46, 8 + r * 46, 38, 38), 6, 6);
+        });
+    }};
+    list << Picture{"details_mode.gif", [] {
+        return icon(16, [](QPainter &p) {
+            for (int r = 0; r < 4; ++r) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(skyBlue);
+                p.drawRect(QRectF(8, 10 + r * 22, 16, 14));
+                p.setBrush(grey);
+                p.drawRect(QRectF(32, 13 + r * 22, 60, 8));
+            }
+        });
+    }};
+    list << Picture{"128x128/broken-file-access.png", [] {
+        return icon(128, [](QPainter &p) {
+            document(p, QRectF(18, 8, 56, 76), QColor(120, 130, 150));
+            p.setPen(QPen(Qt::white, 5));
+            p.drawPolyline(QPolygonF({QPointF(22, 46), QPointF(36, 38), QPointF(46, 52),
+                                      QPointF(58, 42), QPointF(72, 50)}));
+            badge(p, red, 72, 74, 21);
+            p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(64, 66), QPointF(80, 82));
+            p.drawLine(QPointF(80, 66), QPointF(64, 82));
+        });
+    }};
+    list << Picture{"change-file.gif", [] {
+        return icon(24, [](QPainter &p) {
+            document(p, QRectF(10, 6, 46, 62), QColor(120, 130, 150));
+            arrowRight(p, QPointF(40, 78), 44, green, 8);
+        });
+    }};
+    list << Picture{"picture_edit.png", [] {
+        return icon(24, [](QPainter &p) {
+            photoPrint(p, QRectF(8, 14, 62, 50), 0);
+            p.setPen(QPen(orange.darker(130), 12, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(54, 88), QPointF(90, 50));
+        });
+    }};
+    list << Picture{"select_all.png", [] {
+        return icon(24, [](QPainter &p) {
+            p.setPen(QPen(midBlue, 4, Qt::DashLine));
+            p.setBrush(QColor(220, 235, 255));
+            p.drawRect(QRectF(10, 10, 80, 80));
+            p.setPen(QPen(green, 10, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(28, 52), QPointF(44, 68), QPointF(74, 32)}));
+        });
+    }};
+    list << Picture{"removeFile.gif", [] {
+        return icon(24, [](QPainter &p) {
+            photoPrint(p, QRectF(10, 16, 62, 50), -4);
+            badge(p, red, 74, 74, 22);
+            p.setPen(QPen(Qt::white, 8, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(62, 74), QPointF(86, 74));
+        });
+    }};
+    list << Picture{"removeAllFile.gif", [smallPrints] {
+        return icon(24, [smallPrints](QPainter &p) {
+            smallPrints(p);
+            badge(p, red, 74, 74, 22);
+            p.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(64, 64), QPointF(84, 84));
+            p.drawLine(QPointF(84, 64), QPointF(64, 84));
+        });
+    }};
+    list << Picture{"upload.png", [] {
+        return icon(32, [](QPainter &p) {
+            disc(p, green);
+            p.setPen(QPen(Qt::white, 10, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(QPointF(50, 74), QPointF(50, 30));
+            p.drawPolyline(QPolygonF({QPointF(32, 46), QPointF(50, 28), QPointF(68, 46)}));
+        });
+    }};
     return list;
+}
+
+// Qt writes no GIF: Magick++ turns the drawn picture into one.
+bool saveGif(const QImage &image, const QString &path)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return false;
+    try {
+        Magick::Image gif(Magick::Blob(png.constData(), size_t(png.size())));
+        gif.magick("GIF");
+        gif.write(path.toStdString());
+    } catch (const Magick::Exception &) {
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -608,6 +904,7 @@ QList<Picture> pictures()
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
+    Magick::InitializeMagick(argv[0]);
     QTextStream err(stderr);
     if (argc != 2) {
         err << "usage: korvex_drawresources <resource folder>\n";
@@ -619,6 +916,13 @@ int main(int argc, char **argv)
         const QString path = folder.filePath(picture.path);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QImage image = picture.draw();
+        if (path.endsWith(".gif")) {
+            if (!saveGif(image, path)) {
+                err << "cannot write " << path << "\n";
+                ++failures;
+            }
+            continue;
+        }
         if (!path.endsWith(".png"))
             image = image.convertToFormat(path.endsWith(".ico") ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (!image.save(path, nullptr, path.endsWith(".jpg") ? 92 : -1)) {

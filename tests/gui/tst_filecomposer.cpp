@@ -34,6 +34,7 @@
 #include "ordinefile.h"
 #include "ordinilocal.h"
 #include "ordineupload.h"
+#include "shots.h"
 #include "utente.h"
 
 namespace {
@@ -804,6 +805,8 @@ void TestFileComposer::simpleDialog()
     const QString b = m_fixture->bytesFile(QStringLiteral("semplice due.bin"), 200);
     if (situation != QLatin1String("empty"))
         list->addItems({a, b});
+    if (situation == QLatin1String("ok"))
+        saveShot(&dialog, QStringLiteral("simplefiledialog"));
     if (situation == QLatin1String("deleted"))
         QVERIFY(QFile::remove(b));
 
@@ -875,12 +878,22 @@ void TestFileComposer::composedOrderIsSent()
     m_answerer->answer(QStringLiteral("Continua"));
     open(ordine);
     QVERIFY(m_answerer->waitForCount(1));
-    QVERIFY(m_composer->changeFile(filesModel()->index(0, 0), moved, true));
     QVERIFY(showFolder(path));
+    QTest::qWait(200);
+    saveShot(m_composer.get(), QStringLiteral("filecomposer-missing"));
+    QVERIFY(m_composer->changeFile(filesModel()->index(0, 0), moved, true));
     QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonAddAll_clicked");
     QCOMPARE(filesModel()->rowCount(), 4);
+    QTest::qWait(200);
+    saveShot(m_composer.get(), QStringLiteral("filecomposer-files"));
+    QMetaObject::invokeMethod(m_composer.get(), "fileSelectionSwitchLayout");
+    QMetaObject::invokeMethod(m_composer.get(), "selectedFilesSwitchLayout");
+    QTest::qWait(200);
+    saveShot(m_composer.get(), QStringLiteral("filecomposer-details"));
     QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonAvanti_clicked");
     QCOMPARE(child<QStackedWidget>(m_composer.get(), "pages")->currentIndex(), 1);
+    QTest::qWait(200);
+    saveShot(m_composer.get(), QStringLiteral("filecomposer-summary"));
 
     QSignalSpy finished(KorvexGlobals::ordineUpload, &OrdineUpload::finishedProcessingQueue);
     QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonUpload_clicked");

@@ -182,6 +182,9 @@ void ArticoloInvioFileComposer::initDirSelection()
         connect(view, SIGNAL(dropFromFileSelection()), this, SLOT(dropFromFileSelection()));
         connect(view, SIGNAL(dropFromFileSystem(QList<QFileInfo>)), this, SLOT(dropFromFileSystem(QList<QFileInfo>)));
     }
+    // Every item of the icon view takes one cell of its grid: laying out thousands of rows
+    // need not measure each one.
+    ui->listViewSelectedFiles->setUniformItemSizes(true);
     ui->tableViewSelectedFiles->hide();
     ui->tableViewSelectedFiles->setColumnWidth(0, 250);
     ui->tableViewSelectedFiles->setColumnWidth(1, 300);
@@ -661,9 +664,13 @@ void ArticoloInvioFileComposer::scheduleCounters()
 
 void ArticoloInvioFileComposer::updateCounters()
 {
+
     const int n = filesModel->rowCount();
+    quint64 total = 0;
+    int invalid = 0;
+    filesModel->status(&total, &invalid);
     ui->labelSelectedFiles->setText(tr("File da inviare (%1)").arg(n));
-    ui->labelDimTotale->setText(tr("Dimensione totale: %1").arg(filesModel->totalFilesSizeToString()));
+    ui->labelDimTotale->setText(tr("Dimensione totale: %1").arg(filesModel->fileSizeToString(total)));
     ui->toolButtonRemoveInvalid->hide();
     ui->toolButtonSelectedFilesChange->hide();
     ui->actionSelectedFilesChange->setVisible(false);
@@ -674,7 +681,7 @@ void ArticoloInvioFileComposer::updateCounters()
     ui->toolButtonSelectedFilesSelectAll->setEnabled(any);
     ui->actionSelectedFilesSelectAll->setEnabled(any);
     ui->actionSelectedFilesRemoveAll->setEnabled(any);
-    if (any && !filesModel->invalidFilesList().isEmpty()) {
+    if (any && invalid > 0) {
         ui->toolButtonRemoveInvalid->show();
         ui->toolButtonSelectedFilesChange->show();
         ui->actionSelectedFilesChange->setVisible(true);
@@ -705,8 +712,12 @@ void ArticoloInvioFileComposer::on_actionFileSelectionAppendAll_triggered()
     const QModelIndexList indexes = view->selectionModel()->selectedIndexes();
     view->clearSelection();
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    QList<QFileInfo> files;
+    files.reserve(indexes.size());
+    // The browser's own record of each file.
     for (const QModelIndex &index : indexes)
-        filesModel->addFile(QFileInfo(fileModel->filePath(index)));
+        files.append(fileModel->fileInfo(index));
+    filesModel->addFiles(files);
     QApplication::restoreOverrideCursor();
 }
 
@@ -718,11 +729,14 @@ void ArticoloInvioFileComposer::on_toolButtonAddAll_clicked()
 void ArticoloInvioFileComposer::appendSelectedFiles()
 {
     const QModelIndexList indexes = visibleFileSelectionView()->selectionModel()->selectedIndexes();
+    QList<QFileInfo> files;
+    files.reserve(indexes.size());
     for (const QModelIndex &index : indexes) {
         const QString path = fileModel->filePath(index);
         qDebug().noquote() << QStringLiteral("ADDING FILE FROM FILESELECTION: ") + path;
-        filesModel->addFile(QFileInfo(path));
+        files.append(QFileInfo(path));
     }
+    filesModel->addFiles(files);
 }
 
 void ArticoloInvioFileComposer::on_actionFileSelectionAppendSelected_triggered()
@@ -960,6 +974,5 @@ void ArticoloInvioFileComposer::dropFromFileSelection()
 
 void ArticoloInvioFileComposer::dropFromFileSystem(QList<QFileInfo> files)
 {
-    for (const QFileInfo &file : qAsConst(files))
-        filesModel->addFile(file);
+    filesModel->addFiles(files);
 }

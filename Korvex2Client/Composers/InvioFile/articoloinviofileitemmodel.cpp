@@ -68,9 +68,12 @@ QVariant ArticoloInvioFileItemModel::data(const QModelIndex &index, int role) co
     case Qt::DecorationRole:
         if (index.column() != 0)
             return QVariant();
-        if (!file.absoluteFilePath().isEmpty() && file.exists())
-            return QIcon(QPixmap(QStringLiteral(":/Resource/256x256/file.png")));
-        return QIcon(QPixmap(QStringLiteral(":/Resource/128x128/broken-file-access.png")));
+        // Made once: an icon keeps its scaled pictures, which painting thousands of rows reuses.
+        if (m_presentIcon.isNull()) {
+            m_presentIcon = QIcon(QPixmap(QStringLiteral(":/Resource/256x256/file.png")));
+            m_brokenIcon = QIcon(QPixmap(QStringLiteral(":/Resource/128x128/broken-file-access.png")));
+        }
+        return !file.absoluteFilePath().isEmpty() && file.exists() ? m_presentIcon : m_brokenIcon;
     case Qt::ToolTipRole: {
         if (file.filePath().isEmpty())
             return QVariant();
@@ -187,20 +190,53 @@ Qt::ItemFlags ArticoloInvioFileItemModel::flags(const QModelIndex &index) const
     return QAbstractListModel::flags(index) | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
 }
 
-void ArticoloInvioFileItemModel::addFile(QFileInfo file)
+QFileInfo ArticoloInvioFileItemModel::admit(const QFileInfo &given) const
 {
+    // Read the disk once for the tests below and for the counters later.
+    QFileInfo file(given);
+    file.setCaching(true);
     const QString path = file.absoluteFilePath();
     if (!file.isFile() || !file.exists()) {
         qDebug().noquote() << QStringLiteral("File Skipped (Not File/Not Exist): ") + path;
-        return;
+        return QFileInfo();
     }
     if (m_lowerPaths.contains(path.toLower())) {
         qDebug().noquote() << QStringLiteral("File Skipped (Exists): ") + path;
-        return;
+        return QFileInfo();
     }
     qDebug().noquote() << QStringLiteral("File Added: ") + path;
+    // An absolute record is kept as it is, with what it has read of the disk.
+    return file.isAbsolute() ? file : QFileInfo(path);
+}
+
+void ArticoloInvioFileItemModel::addFile(QFileInfo file)
+{
+    const QFileInfo admitted = admit(file);
+    if (admitted.filePath().isEmpty())
+        return;
     insertRows(rowCount(), 1);
-    setData(index(rowCount() - 1, 0), path, Qt::EditRole);
+    setData(index(rowCount() - 1, 0), admitted.absoluteFilePath(), Qt::EditRole);
+}
+
+void ArticoloInvioFileItemModel::addFiles(const QList<QFileInfo> &files)
+{
+    QList<QFileInfo> admitted;
+    for (const QFileInfo &file : files) {
+        QFileInfo entry = admit(file);
+        if (entry.filePath().isEmpty())
+            continue;
+        indexPath(entry);
+        admitted.append(entry);
+    }
+    if (admitted.isEmpty())
+        return;
+    const int first = fileInfoList.size();
+    beginInsertRows(QModelIndex(), first, first + admitted.size() - 1);
+    fileInfoList.append(admitted);
+    endInsertRows();
+    beginResetModel();
+    endResetModel();
+    emit dataChanged(index(first, 0), index(fileInfoList.size() - 1, 0), QVector<int>());
 }
 
 void ArticoloInvioFileItemModel::setFileList(QList<QFileInfo> list)
@@ -288,6 +324,24 @@ QString ArticoloInvioFileItemModel::totalFilesSizeToString() const
 QString ArticoloInvioFileItemModel::fileSizeToString(unsigned long long size) const
 {
     return KorvexGlobals::fileSizeToString(quint64(size));
+}
+
+void ArticoloInvioFileItemModel::status(quint64 *totalSize, int *invalidCount) const
+{
+    quint64 total = 0;
+    int invalid = 0;
+    // As the entries report them: a file is read once, when it is first asked about.
+    for (const QFileInfo &file : fileInfoList) {
+        const bool exists = !file.filePath().isEmpty() && file.exists();
+        if (exists)
+            total += quint64(file.size());
+        if (!exists || file.isDir())
+            ++invalid;
+    }
+    if (totalSize)
+        *totalSize = total;
+    if (invalidCount)
+        *invalidCount = invalid;
 }
 
 void ArticoloInvioFileItemModel::ResetModel()

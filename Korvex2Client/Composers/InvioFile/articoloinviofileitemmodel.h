@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QFileInfo>
 #include <QHash>
+#include <QIcon>
 #include <QList>
 #include <QStringList>
 
@@ -32,6 +33,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     void addFile(QFileInfo file);
+    // addFile() for each file in turn, with one notification for the whole batch: rows inserted
+    // (the admitted files, at the end), model reset, dataChanged over their first column.
+    void addFiles(const QList<QFileInfo> &files);
     void setFileList(QList<QFileInfo> list);
     QList<QFileInfo> fileList() const;
     QFileInfo fileInfo(const QModelIndex &index) const;
@@ -43,6 +47,8 @@ public:
     QString totalFilesSizeToString() const;
     QString fileSizeToString(unsigned long long size) const;
     void ResetModel();
+    // One look at the disk for the counters: the total size and the number of missing entries.
+    void status(quint64 *totalSize, int *invalidCount) const;
     // Not the item model's drop-action query (that one keeps the default, copy only).
     Qt::DropActions supportedDropActions();
 
@@ -51,8 +57,12 @@ private:
     void indexPath(const QFileInfo &file);
     void unindexPath(const QFileInfo &file);
     void notifyAllCells();
+    // The admission test of addFile(); the file to store, or an empty one when refused.
+    QFileInfo admit(const QFileInfo &file) const;
 
     QList<QFileInfo> fileInfoList;
     QStringList headerLabels;
     QHash<QString, int> m_lowerPaths; // lower-cased absolute path -> rows holding it
+    mutable QIcon m_presentIcon;
+    mutable QIcon m_brokenIcon;
 };

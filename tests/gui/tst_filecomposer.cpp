@@ -3,6 +3,7 @@
 // that did not change, missing files and their replacement, the file browser, drops, and a
 // whole order composed and sent. Also the simple file-sending dialog.
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -30,6 +31,7 @@
 #include "filesizelimit.h"
 #include "korvexglobals.h"
 #include "labsimulator.h"
+#include "messagecatcher.h"
 #include "modalanswerer.h"
 #include "ordinefile.h"
 #include "ordinilocal.h"
@@ -83,6 +85,9 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
+
+    void formBindsEverySlotAndStartsOnTheFiles();
+    void doubleClicksAddOrReplaceOnlyWithTheLeftButton();
 
     void saveFlows_data();
     void saveFlows();
@@ -235,6 +240,78 @@ bool TestFileComposer::showFolder(const QString &path)
 }
 
 // ---------------------------------------------------------------------------------------------
+
+void TestFileComposer::formBindsEverySlotAndStartsOnTheFiles()
+{
+    MessageCatcher catcher;
+    open(prepare(Kind::New));
+    QCOMPARE(catcher.matching(QStringLiteral("connectSlotsByName")), QStringList());
+    QCOMPARE(m_composer->objectName(), QStringLiteral("ArticoloInvioFileComposer"));
+    QCOMPARE(m_composer->windowTitle(), QStringLiteral("Invio File"));
+    QCOMPARE(child<QStackedWidget>(m_composer.get(), "pages")->currentIndex(), 0);
+    QVERIFY(child<QFrame>(m_composer.get(), "frameDetails")->layout());
+    for (const char *hidden : {"toolButtonIndietro", "toolButtonSalva", "toolButtonUpload", "toolButtonRemoveInvalid",
+                               "toolButtonSelectedFilesChange"})
+        QVERIFY2(!child<QWidget>(m_composer.get(), hidden)->isVisible(), hidden);
+    QVERIFY(!child<QWidget>(m_composer.get(), "toolButtonAvanti")->isEnabled());
+    QVERIFY(!child<QWidget>(m_composer.get(), "tableViewFileSelection")->isVisible());
+    QVERIFY(!child<QWidget>(m_composer.get(), "tableViewSelectedFiles")->isVisible());
+    // The browser starts on the desktop, or the home folder where there is none.
+    const QString shown = child<QLineEdit>(m_composer.get(), "lineEditCurrentPath")->text();
+    QVERIFY2(QFileInfo(shown).isDir(), qPrintable(shown));
+    // Every view and line edit of the form can be named by assistive tools.
+    for (const char *name : {"lineEditCurrentPath", "lineEditFiltra", "treeViewDirSelection", "listViewFileSelection",
+                             "tableViewFileSelection", "listViewSelectedFiles", "tableViewSelectedFiles"})
+        QVERIFY2(!child<QWidget>(m_composer.get(), name)->accessibleName().isEmpty(), name);
+}
+
+void TestFileComposer::doubleClicksAddOrReplaceOnlyWithTheLeftButton()
+{
+    const QString path = folder(QStringLiteral("doppio"));
+    const QString file = m_fixture->bytesFile(QStringLiteral("doppio/clic.txt"), 10);
+    OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+    ordine.righeFile << EngineFixture::fileRow(path + QStringLiteral("/mancante.txt"));
+    QVERIFY(m_fixture->save(ordine));
+    m_answerer->answer(QStringLiteral("Continua"));
+    open(ordine);
+    QVERIFY(m_answerer->waitForCount(1));
+    QVERIFY(showFolder(path));
+
+    auto *browser = child<QListView>(m_composer.get(), "listViewFileSelection");
+    QTest::qWait(100);
+    const QModelIndex entry = browserModel()->index(file);
+    browser->selectionModel()->select(entry, QItemSelectionModel::ClearAndSelect);
+    const QPoint at = browser->visualRect(entry).center();
+    QTest::mouseDClick(browser->viewport(), Qt::RightButton, Qt::NoModifier, at);
+    QCOMPARE(filesModel()->rowCount(), 1);
+    // Where the toolkit reports a double click of another button, it is still not taken.
+    const auto otherButtonDoubleClick = [](QAbstractItemView *view, const QPoint &pos, const QModelIndex &index) {
+        QMouseEvent event(QEvent::MouseButtonDblClick, pos, view->viewport()->mapToGlobal(pos), Qt::RightButton,
+                          Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &event);
+        QMetaObject::invokeMethod(view, "doubleClicked", Q_ARG(QModelIndex, index));
+    };
+    otherButtonDoubleClick(browser, at, entry);
+    QCOMPARE(filesModel()->rowCount(), 1);
+    browser->selectionModel()->select(entry, QItemSelectionModel::ClearAndSelect);
+    QTest::mouseDClick(browser->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(filesModel()->rowCount(), 2);
+
+    // A double click on the missing row opens the file dialog only with the left button.
+    auto *list = child<QListView>(m_composer.get(), "listViewSelectedFiles");
+    QTest::qWait(100);
+    const QPoint row = list->visualRect(filesModel()->index(0, 0)).center();
+    QTest::mouseDClick(list->viewport(), Qt::MiddleButton, Qt::NoModifier, row);
+    otherButtonDoubleClick(list, row, filesModel()->index(0, 0));
+    QCOMPARE(m_answerer->count(), 1);
+    m_answerer->answerWith([](QWidget *box) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(box))
+            dialog->reject();
+    });
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row);
+    QCOMPARE(m_answerer->count(), 2);
+    QCOMPARE(m_answerer->last().className, QStringLiteral("QFileDialog"));
+}
 
 void TestFileComposer::saveFlows_data()
 {

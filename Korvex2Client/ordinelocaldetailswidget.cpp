@@ -45,9 +45,10 @@ OrdineLocalDetailsWidget::OrdineLocalDetailsWidget(QWidget *parent)
 OrdineLocalDetailsWidget::~OrdineLocalDetailsWidget()
 {
     ui->tableViewRighe->viewport()->removeEventFilter(this);
+    // The header goes with the table it belongs to; the model, which the table shows, after
+    // the table let it go.
     ui->tableViewRighe->setModel(nullptr);
     delete model;
-    delete header;
 }
 
 void OrdineLocalDetailsWidget::initUi()

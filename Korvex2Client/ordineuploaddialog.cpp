@@ -402,6 +402,27 @@ bool OrdineUploadDialog::eventFilter(QObject *watched, QEvent *event)
         default:
             break;
         }
+        // While the queue sends, the selection rule moves the current row back to the head at
+        // the press, and the list then reports no double click on a waiting order: the window
+        // takes the double click itself, once the event has been delivered.
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            QListWidgetItem *item = ui->listWidgetOrdiniUpload->itemAt(static_cast<QMouseEvent *>(event)->pos());
+            const OrdineUploadItemWidget *clicked = item ? card(ui->listWidgetOrdiniUpload->row(item)) : nullptr;
+            const QString uuid = clicked ? clicked->Ordine().Uuid : QString();
+            const ViewportEvent last = lastViewportEvent;
+            // The cards may have been rebuilt meanwhile: the order is found again by its Uuid.
+            QTimer::singleShot(0, this, [this, uuid, last] {
+                for (int row = 0; !uuid.isEmpty() && row < ui->listWidgetOrdiniUpload->count(); ++row) {
+                    OrdineUploadItemWidget *c = card(row);
+                    if (c && c->Ordine().Uuid == uuid) {
+                        lastViewportEvent = last;
+                        on_listWidgetOrdiniUpload_itemDoubleClicked(ui->listWidgetOrdiniUpload->item(row));
+                        return;
+                    }
+                }
+            });
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -48,7 +48,7 @@ OrdineUploadItemWidget::OrdineUploadItemWidget(OrdiniLocal::OrdineLocal &ordine,
 
 OrdineUploadItemWidget::~OrdineUploadItemWidget() = default;
 
-OrdiniLocal::OrdineLocal OrdineUploadItemWidget::Ordine()
+OrdiniLocal::OrdineLocal OrdineUploadItemWidget::Ordine() const
 {
     return ordine;
 }

@@ -21,7 +21,7 @@ public:
     OrdineUploadItemWidget(OrdiniLocal::OrdineLocal &ordine, QWidget *parent = nullptr);
     ~OrdineUploadItemWidget() override;
 
-    OrdiniLocal::OrdineLocal Ordine();
+    OrdiniLocal::OrdineLocal Ordine() const;
     void showDetails();
     int getOrdineNumFiles();
     void setIcon();

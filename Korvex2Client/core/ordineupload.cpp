@@ -72,6 +72,11 @@ void OrdineUpload::loadQueue()
                 continue;
             if (m_skippedThisRun.contains(ordine.Uuid))
                 continue;
+            // Removed while its worker ends: the file goes once the worker has ended.
+            const auto removed = std::find_if(m_deleteAfterWorker.cbegin(), m_deleteAfterWorker.cend(),
+                                              [&](const OrdiniLocal::OrdineLocal &o) { return o.Uuid == ordine.Uuid; });
+            if (removed != m_deleteAfterWorker.cend())
+                continue;
             queue.append(ordine);
         }
         std::stable_sort(queue.begin(), queue.end(),

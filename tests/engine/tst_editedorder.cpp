@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -39,6 +40,7 @@ private slots:
     void cleanup();
     void write_data();
     void write();
+    void editsWhileSendingReachTheLabOnce();
     void failedWriteLeavesFileAndQueue_data();
     void failedWriteLeavesFileAndQueue();
 
@@ -278,6 +280,59 @@ void TestEditedOrder::write()
         for (int i = 1; i < onDisk.righeStampa.size(); ++i)
             QVERIFY(onDisk.righeStampa.at(i).WsFileId.isEmpty());
     }
+}
+
+void TestEditedOrder::editsWhileSendingReachTheLabOnce()
+{
+    // The order is written again and again while its rows go up: each write stops the worker,
+    // keeps what it recorded and starts it again; the laboratory gets the last version once,
+    // each file once.
+    ++m_seed;
+    OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+    for (int i = 0; i < 6; ++i) {
+        ordine.righeFile << EngineFixture::fileRow(
+            m_fixture->bytesFile(QStringLiteral("%1-file%2.bin").arg(m_seed).arg(i), 120000, m_seed * 10 + i));
+    }
+    QVERIFY(m_fixture->save(ordine));
+    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("inserisciFile"), 120, -1));
+
+    OrdineUpload queue;
+    QSignalSpy finishedQueue(&queue, &OrdineUpload::finishedProcessingQueue);
+    EditedOrderWriter writer(&queue);
+    QElapsedTimer clock;
+    clock.start();
+    queue.startUpload();
+    int writes = 0;
+    while (finishedQueue.isEmpty() && writes < 12) {
+        QTest::qWait(60 + 35 * (writes % 4));
+        if (!finishedQueue.isEmpty())
+            break;
+        OrdiniLocal::OrdineLocal edited = ordine;
+        edited.Note = QStringLiteral("versione %1").arg(++writes);
+        EditedOrderWriter::Outcome result = EditedOrderWriter::Failed;
+        OrdiniLocal::OrdineLocal written;
+        QString error;
+        QVERIFY(writeAndWait(writer, edited, true, result, written, error));
+        if (result == EditedOrderWriter::SentMeanwhile)
+            break;
+        QCOMPARE(result, EditedOrderWriter::Saved);
+        ordine.Note = edited.Note;
+    }
+    QVERIFY(writes >= 3);
+    QVERIFY(m_fixture->lab().resetKnobs());
+    if (finishedQueue.isEmpty()) {
+        if (!queue.processingUploads())
+            queue.startUpload();
+        QVERIFY(finishedQueue.wait(60000));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 10000);
+    const EngineFixture::LabState lab = m_fixture->labState();
+    QCOMPARE(lab.orders.size(), 1);
+    QCOMPARE(lab.orders.at(0).note, ordine.Note);
+    QCOMPARE(lab.orders.at(0).rows.size(), 6);
+    const QString fault = m_fixture->checkNoDuplicateOrOrphan();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QVERIFY2(clock.elapsed() < 90000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestEditedOrder::failedWriteLeavesFileAndQueue_data()

@@ -25,6 +25,14 @@
 #include "modalanswerer.h"
 #include "resetpassworddialog.h"
 #include "signupdialog.h"
+#include "korvexglobals.h"
+#include "ordinelocaldetails.h"
+#include "ordinelocaldetailswidget.h"
+#include "ordineupload.h"
+#include "ordineuploaddialog.h"
+#include "ordineuploaditemwidget.h"
+#include "righeordinefilelocaldetails.h"
+#include "righeordinestampalocaldetails.h"
 
 class TestForms : public QObject
 {
@@ -55,6 +63,50 @@ void TestForms::initTestCase()
 using Factory = std::function<QWidget *()>;
 Q_DECLARE_METATYPE(Factory)
 
+namespace {
+
+// The windows of the upload queue and of a local order.
+OrdiniLocal::OrdineLocal sampleOrder()
+{
+    OrdiniLocal::OrdineLocal ordine;
+    OrdiniLocal().initOrdineLocal(ordine);
+    ordine.Uuid = QStringLiteral("{00000000-0000-0000-0000-000000000001}");
+    OrdiniLocal::OrdineRigaStampaLocal riga;
+    riga.FilePath = QStringLiteral("/dati/foto.jpg");
+    ordine.righeStampa << riga;
+    return ordine;
+}
+
+QWidget *queueWindow()
+{
+    if (!KorvexGlobals::ordineUpload)
+        KorvexGlobals::ordineUpload = new OrdineUpload(nullptr);
+    return new OrdineUploadDialog;
+}
+
+void addOrderWindows(bool summaries)
+{
+    QTest::newRow("OrdineUploadDialog") << Factory(queueWindow);
+    // The summary's editors are named by their group boxes, not by labels.
+    if (summaries) {
+        QTest::newRow("OrdineLocalDetails") << Factory([] {
+            OrdiniLocal::OrdineLocal o = sampleOrder();
+            return new OrdineLocalDetails(o);
+        });
+    }
+    QTest::newRow("RigheOrdineFileLocalDetails") << Factory([] {
+        OrdiniLocal::OrdineRigaFileLocal riga;
+        riga.FilePath = QStringLiteral("/dati/doc.pdf");
+        return new RigheOrdineFileLocalDetails(riga);
+    });
+    QTest::newRow("RigheOrdineStampaLocalDetails") << Factory([] {
+        OrdiniLocal::OrdineRigaStampaLocal riga = sampleOrder().righeStampa.first();
+        return new RigheOrdineStampaLocalDetails(riga);
+    });
+}
+
+} // namespace
+
 void TestForms::connectsEverySlotByName_data()
 {
     QTest::addColumn<Factory>("make");
@@ -64,6 +116,15 @@ void TestForms::connectsEverySlotByName_data()
     QTest::newRow("SignupDialog") << Factory([] { return new SignupDialog; });
     QTest::newRow("LoginDialog") << Factory([] { return new LoginDialog; });
     QTest::newRow("MainWindow") << Factory([] { return new MainWindow; });
+    addOrderWindows(true);
+    QTest::newRow("OrdineUploadItemWidget") << Factory([] {
+        OrdiniLocal::OrdineLocal o = sampleOrder();
+        return new OrdineUploadItemWidget(o);
+    });
+    QTest::newRow("OrdineLocalDetailsWidget") << Factory([] {
+        OrdiniLocal::OrdineLocal o = sampleOrder();
+        return new OrdineLocalDetailsWidget(o);
+    });
 }
 
 void TestForms::connectsEverySlotByName()
@@ -85,6 +146,7 @@ void TestForms::usableByKeyboardAndNamed_data()
     QTest::newRow("SignupDialog") << Factory([] { return new SignupDialog; });
     QTest::newRow("LoginDialog") << Factory([] { return new LoginDialog; });
     QTest::newRow("MainWindow") << Factory([] { return new MainWindow; });
+    addOrderWindows(false);
 }
 
 // Every field, button and list that the customer can reach is named for a screen reader (by

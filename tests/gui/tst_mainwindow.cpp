@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -31,6 +32,8 @@
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "ordineupload.h"
+#include "ordineuploaddialog.h"
+#include "ordineuploaditemwidget.h"
 #include "paymentpage.h"
 #include "startup.h"
 #include "utente.h"
@@ -136,6 +139,8 @@ private slots:
     void paymentPageAfterTheQueueWasSent_data();
     void paymentPageAfterTheQueueWasSent();
     void paymentPageUrlIsEncoded();
+    void queueWindowSendsThreeOrders();
+    void cancellingTheLastOrderOpensNoPaymentPage();
     void logoutWhileSendingStopsTheWorker();
     void doubleClickOnLoginOpensOneDialog();
 
@@ -578,6 +583,79 @@ void TestMainWindow::paymentPageUrlIsEncoded()
 {
     QCOMPARE(PaymentPage::forOrder("http://127.0.0.1:8080/", QString::fromUtf8("O 1&x=2/è#")).toString(QUrl::FullyEncoded),
              QStringLiteral("http://127.0.0.1:8080/paypal.php?id=O%201%26x%3D2%2F%C3%A8%23"));
+}
+
+void TestMainWindow::queueWindowSendsThreeOrders()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    for (const char *name : {"uno.bin", "due.bin", "tre.bin"})
+        GuiFixture::queueFileOrder({fixture->bytesFile(name, 400000)});
+    const int before = sim->counts().orders;
+    open();
+    QVERIFY(KorvexGlobals::utente);
+
+    // The customer opens the queue window and starts the queue there; the window closes once
+    // the queue has been sent.
+    int cards = 0;
+    int largestProgress = 0;
+    answerer->answerWith([&](QWidget *w) {
+        cards = w->findChildren<OrdineUploadItemWidget *>().size();
+        auto *bar = w->findChild<QProgressBar *>("progressBarOrdine");
+        connect(bar, &QProgressBar::valueChanged, bar, [&, bar](int value) {
+            if (bar->maximum() > 0)
+                largestProgress = qMax(largestProgress, value * 100 / bar->maximum());
+        });
+        QTest::mouseClick(w->findChild<QToolButton *>("toolButtonStart"), Qt::LeftButton);
+    });
+    QTest::mouseClick(button(window, "toolButtonUploadsDetails"), Qt::LeftButton);
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(answerer->last().className, QStringLiteral("OrdineUploadDialog"));
+    QCOMPARE(cards, 3);
+    QVERIFY(largestProgress > 0);
+    QCOMPARE(sim->counts().orders, before + 3);
+    QCOMPARE(KorvexGlobals::ordineUpload->queueSize(), 0);
+    // The window is gone; the main window reports upload errors again.
+    QVERIFY(window->findChildren<OrdineUploadDialog *>().isEmpty());
+    answerer->answer(QMessageBox::Ok);
+    emit KorvexGlobals::ordineUpload->errorOccurred(QStringLiteral("dopo"));
+    QCOMPARE(answerer->count(), 2);
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::cancellingTheLastOrderOpensNoPaymentPage()
+{
+    // The customer pays online and has an order of today awaiting payment.
+    fixture->storeSettings(sim->baseUrl(), "paga", "paga");
+    GuiFixture::queueFileOrder({fixture->bytesFile("pagato.pdf", 20000)});
+    open();
+    QVERIFY(KorvexGlobals::utente);
+    QSignalSpy finished(KorvexGlobals::ordineUpload, &OrdineUpload::finishedProcessingQueue);
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(urls->urls.size(), 1);
+    urls->urls.clear();
+
+    // The next order is cancelled in the queue window while it is being sent: the queue ends
+    // without sending anything, and no payment page opens.
+    const QString uuid = GuiFixture::queueFileOrder({fixture->bytesFile("annullato.pdf", 20000)});
+    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
+    answerer->answerWith([](QWidget *w) {
+        QTest::mouseClick(w->findChild<QToolButton *>("toolButtonStart"), Qt::LeftButton);
+        auto *card = w->findChild<OrdineUploadItemWidget *>();
+        QVERIFY(card);
+        QTest::mouseClick(card->findChild<QToolButton *>("toolButtonAnnulla"), Qt::LeftButton);
+    });
+    answerer->answer(QMessageBox::Yes);
+    finished.clear();
+    QTest::mouseClick(button(window, "toolButtonUploadsDetails"), Qt::LeftButton);
+    QCOMPARE(answerer->count(), 2);
+    QCOMPARE(answerer->last().title, QStringLiteral("Annulla invio ordine"));
+    QVERIFY(finished.count() > 0 || finished.wait(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(!KorvexGlobals::ordineUpload->processingUploads(), 10000);
+    QTest::qWait(200);
+    QVERIFY(urls->urls.isEmpty());
+    QVERIFY(QFile::exists(KorvexGlobals::ordersQueuePath() + "/" + uuid + ".kv2"));
+    QCOMPARE(answerer->unexpected(), 0);
 }
 
 void TestMainWindow::logoutWhileSendingStopsTheWorker()

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
@@ -54,9 +55,12 @@ private slots:
     void cancelledHeadKeepsItsSentRowWhenResent();
     void cancelAnsweredAfterTheOrderWasSent();
     void cancelWhenTheFileCannotBeWritten();
+    void cancelAtAnyMomentOfTheSend();
+    void requestFromTheDetailsWindowWhileTheQueueMoves();
     void uploadErrorShowsTheMessageAsText();
     void missingFiles_data();
     void missingFiles();
+    void orderOfUnknownKindMovesToTheSavedOrders();
     void countsAndEmptyQueue_data();
     void countsAndEmptyQueue();
     void buttonsSelectionAndProgress();
@@ -337,6 +341,119 @@ void TestQueueWindow::cancelWhenTheFileCannotBeWritten()
     QCOMPARE(m_answerer->unexpected(), 0);
 }
 
+void TestQueueWindow::cancelAtAnyMomentOfTheSend()
+{
+    // The window and the worker write the same order file: cancelled after a few rows, and at
+    // times in the middle of a row, the file keeps every row the worker recorded, and sent
+    // again it reaches the laboratory once, each file once.
+    const OrdiniLocal::OrdineLocal ordine = savedOrder(QStringLiteral("a tratti"), 0, 6);
+    // Each row takes a while, so that the cancels fall in different places.
+    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("inserisciFile"), 150, -1));
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    int cancels = 0;
+    m_window = std::make_unique<OrdineUploadDialog>();
+    m_window->setAutoClose(false);
+    m_window->show();
+    QElapsedTimer clock;
+    clock.start();
+    for (int round = 0; round < 8; ++round) {
+        OrdiniLocal::OrdineLocal onDisk;
+        QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
+        onDisk.Attivo = true;
+        QVERIFY(m_fixture->save(onDisk));
+        const int sentBefore = m_fixture->sentRows(ordine.Uuid);
+        if (sentBefore == 6)
+            break;
+        QSignalSpy files(queue, &OrdineUpload::fileTerminated);
+        QSignalSpy stopped(queue, &OrdineUpload::stopProcessingQueue);
+        queue->startUpload();
+        QVERIFY(queue->processingUploads());
+        if (round % 2)
+            QVERIFY(files.wait(30000));
+        else
+            QTest::qWait(40 * round);
+        QTRY_VERIFY(cardOf(ordine.Uuid) || !m_fixture->orderFileExists(ordine.Uuid));
+        if (OrdineUploadItemWidget *card = cardOf(ordine.Uuid)) {
+            m_answerer->answer(QMessageBox::Yes);
+            QTest::mouseClick(button(card, "toolButtonAnnulla"), Qt::LeftButton);
+            ++cancels;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 20000);
+
+        if (!m_fixture->load(ordine.Uuid, onDisk)) {
+            // The whole order went before the cancel took effect.
+            QCOMPARE(labNotes(), QStringList{"a tratti"});
+            break;
+        }
+        QVERIFY(!onDisk.Attivo);
+        QVERIFY(m_fixture->sentRows(ordine.Uuid) >= sentBefore);
+        for (const OrdiniLocal::OrdineRigaFileLocal &riga : qAsConst(onDisk.righeFile))
+            QVERIFY(!riga.Inviata || !riga.WsFileId.isEmpty());
+        QCOMPARE(queue->queueSize(), 0);
+    }
+    QCOMPARE(m_answerer->unexpected(), 0);
+    QVERIFY2(cancels >= 4, qPrintable(QString::number(cancels)));
+
+    QVERIFY(m_fixture->lab().resetKnobs());
+    OrdiniLocal::OrdineLocal onDisk;
+    if (m_fixture->load(ordine.Uuid, onDisk)) {
+        onDisk.Attivo = true;
+        QVERIFY(m_fixture->save(onDisk));
+        QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+        queue->startUpload();
+        QVERIFY(finished.wait(60000));
+    }
+    QCOMPARE(labNotes(), QStringList{"a tratti"});
+    QCOMPARE(m_fixture->labState().orders.at(0).rows.size(), 6);
+    const QString fault = m_fixture->checkNoDuplicateOrOrphan();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QVERIFY2(clock.elapsed() < 120000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestQueueWindow::requestFromTheDetailsWindowWhileTheQueueMoves()
+{
+    // The request comes from a details window opened on a card; while its question is
+    // open the head order ends, the queue changes and then ends: the cards, the details window
+    // and their handlers are still on the stack, and must outlive them.
+    const OrdiniLocal::OrdineLocal head = savedOrder(QStringLiteral("testa"), 0, 1);
+    const OrdiniLocal::OrdineLocal waiting = savedOrder(QStringLiteral("in attesa"), 0, 1);
+    // Each order's file record takes a while: the second is still being sent at the answer.
+    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("inserisciFile"), 1500, 2));
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    m_window = std::make_unique<OrdineUploadDialog>();
+    m_window->setAutoClose(false);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QSignalSpy terminated(queue, &OrdineUpload::orderTerminated);
+    QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+    queue->startUpload();
+    QTRY_VERIFY(cardOf(waiting.Uuid));
+
+    m_answerer->answerWith([](QWidget *details) {
+        QTest::mouseClick(details->findChild<QToolButton *>(QStringLiteral("toolButtonRemove")), Qt::LeftButton);
+    });
+    bool movedMeanwhile = false;
+    m_answerer->answerWith([&](QWidget *box) {
+        movedMeanwhile = QTest::qWaitFor([&] { return !terminated.isEmpty(); }, 60000);
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click();
+    });
+    QTest::mouseClick(button(cardOf(waiting.Uuid), "toolButtonDetails"), Qt::LeftButton);
+    QCOMPARE(m_answerer->count(), 2);
+    QCOMPARE(m_answerer->boxes().at(0).className, QStringLiteral("OrdineLocalDetails"));
+    QVERIFY(movedMeanwhile);
+
+    // The removed order, being sent, is not queued again while its worker ends: the queue
+    // reports its end.
+    QVERIFY(finished.count() > 0 || finished.wait(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 10000);
+    QCOMPARE(queue->queueSize(), 0);
+    QCOMPARE(labNotes(), QStringList{"testa"});
+    QVERIFY(!m_fixture->orderFileExists(waiting.Uuid));
+    QTRY_VERIFY(m_window->findChildren<OrdineUploadItemWidget *>().isEmpty());
+    QCOMPARE(m_answerer->unexpected(), 0);
+    Q_UNUSED(head)
+}
+
 // ---------------------------------------------------------------------------------------
 // Failures the window answers
 
@@ -421,6 +538,33 @@ void TestQueueWindow::missingFiles()
     QVERIFY(labNotes().isEmpty());
 }
 
+void TestQueueWindow::orderOfUnknownKindMovesToTheSavedOrders()
+{
+    const OrdiniLocal::OrdineLocal empty = savedOrder(QStringLiteral("senza righe"), 0, 0);
+    const OrdiniLocal::OrdineLocal other = savedOrder(QStringLiteral("altro"), 0, 1);
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    queue->loadQueue();
+    m_window = std::make_unique<OrdineUploadDialog>();
+    m_window->show();
+    m_answerer->answer(QMessageBox::Ok);
+    QVERIFY(!m_window->modificaOrdine(empty.Uuid));
+    QCOMPARE(m_answerer->count(), 1);
+    QCOMPARE(m_answerer->last().title, QStringLiteral("Modifica Ordine"));
+    QVERIFY(m_answerer->last().text.startsWith(QStringLiteral("Impossibile avviare la modifica dell'ordine")));
+    // As the message says: saved, no longer queued; the other order stays.
+    OrdiniLocal::OrdineLocal onDisk;
+    QVERIFY(m_fixture->load(empty.Uuid, onDisk));
+    QVERIFY(!onDisk.Attivo);
+    QCOMPARE(queue->index(empty.Uuid), -1);
+    QCOMPARE(queue->index(other.Uuid), 0);
+    // An order that is not shown, or whose kind has no composer yet, opens nothing.
+    QVERIFY(!m_window->modificaOrdine(QStringLiteral("{nessuno}")));
+    QTRY_VERIFY(cardOf(other.Uuid));
+    QVERIFY(!m_window->modificaOrdine(other.Uuid));
+    QCOMPARE(m_answerer->count(), 1);
+    QCOMPARE(m_answerer->unexpected(), 0);
+}
+
 // ---------------------------------------------------------------------------------------
 // Counts, buttons, selection, progress
 
@@ -466,7 +610,7 @@ void TestQueueWindow::buttonsSelectionAndProgress()
     const OrdiniLocal::OrdineLocal first = savedOrder(QStringLiteral("Rossi <b>&</b> C."), 2, 0);
     savedOrder(QStringLiteral("secondo"), 0, 1);
     savedOrder(QStringLiteral("terzo"), 1, 1);
-    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("ottieniStampa"), 2500, 1, 1));
+    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("ottieniStampa"), 4000, 1, 1));
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     queue->loadQueue();
     m_window = std::make_unique<OrdineUploadDialog>();
@@ -504,6 +648,14 @@ void TestQueueWindow::buttonsSelectionAndProgress()
     QCOMPARE(m_window->findChild<QProgressBar *>(QStringLiteral("progressBarFile"))->text(), QStringLiteral("33%"));
     saveShot(m_window.get(), QStringLiteral("queue-sending"));
 
+    // A left double click on a waiting order opens its details while the head stays selected.
+    m_answerer->answerWith([](QWidget *details) { details->close(); });
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                       list->visualItemRect(list->item(1)).topLeft() + QPoint(2, 2));
+    QVERIFY(m_answerer->waitForCount(1));
+    QCOMPARE(m_answerer->last().className, QStringLiteral("OrdineLocalDetails"));
+    QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(0)});
+
     // Stopping: wait cursor and both buttons off until the worker has ended.
     QSignalSpy stopped(queue, &OrdineUpload::stopProcessingQueue);
     QTest::mouseClick(stop, Qt::LeftButton);
@@ -516,7 +668,7 @@ void TestQueueWindow::buttonsSelectionAndProgress()
     QVERIFY(list->selectedItems().isEmpty());
     QCOMPARE(m_window->findChild<QProgressBar *>(QStringLiteral("progressBarOrdine"))->value(), 0);
     QCOMPARE(queue->queueSize(), 3);
-    QCOMPARE(m_answerer->count(), 0);
+    QCOMPARE(m_answerer->count(), 1);
     Q_UNUSED(first)
 }
 

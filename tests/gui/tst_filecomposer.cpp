@@ -92,6 +92,7 @@ private slots:
     void saveFlows_data();
     void saveFlows();
     void secondSaveRewritesTheSameFile();
+    void orderSentMeanwhileIsNotWrittenAgain();
     void failedWriteKeepsEverything_data();
     void failedWriteKeepsEverything();
     void uploadStateOfRows_data();
@@ -445,6 +446,22 @@ void TestFileComposer::secondSaveRewritesTheSameFile()
     QTRY_VERIFY(m_fixture->load(uuid, onDisk) && onDisk.righeFile.size() == 2);
     QCOMPARE(m_fixture->orderFiles().size(), 1);
     QCOMPARE(m_composer->getOrdine().Uuid, uuid);
+}
+
+void TestFileComposer::orderSentMeanwhileIsNotWrittenAgain()
+{
+    OrdiniLocal::OrdineLocal ordine = prepare(Kind::Saved, 1);
+    open(ordine);
+    // The queue sent it and removed its file while the customer was editing.
+    QVERIFY(QFile::remove(OrdineFile::path(KorvexGlobals::ordersQueuePath(), ordine.Uuid)));
+    QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonAvanti_clicked");
+    m_answerer->answer(QMessageBox::Ok);
+    QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonSalva_clicked");
+    QVERIFY(m_answerer->waitForCount(1));
+    QCOMPARE(m_answerer->last().icon, QMessageBox::Information);
+    QVERIFY(waitClosed());
+    QCOMPARE(m_fixture->orderFiles(), QStringList());
+    QCOMPARE(KorvexGlobals::ordineUpload->index(ordine.Uuid), -1);
 }
 
 void TestFileComposer::failedWriteKeepsEverything_data()

@@ -19,6 +19,7 @@
 #include "updateinstaller.h"
 #include "updateswaitingdialog.h"
 #include "updateswatcher.h"
+#include "articoloinviofilecomposer.h"
 #include "articolostampafotograficacomposer.h"
 #include "articolowidget.h"
 #include "gestioneordini.h"
@@ -194,6 +195,9 @@ void MainWindow::on_listWidgetArticoli_itemClicked(QListWidgetItem *item)
     switch (entry->id()) {
     case 1:
         showComposer(new ArticoloStampaFotograficaComposer(ordine));
+        break;
+    case 2:
+        showComposer(new ArticoloInvioFileComposer(ordine, nullptr));
         break;
     default:
         break;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+#include "articoloinviofilecomposertableview.h"
 #include "lineeditfiltraeventfilter.h"
 #include "qlistviewfileselection.h"
 #include "qlistviewselectedfiles.h"
@@ -138,6 +139,8 @@ private slots:
     void dragGesture_data();
     void dragGesture();
     void rubberBandNeverTurnsIntoADrag();
+    void standAloneTableDrag_data();
+    void standAloneTableDrag();
     void deleteKeyBecomesCancel_data();
     void deleteKeyBecomesCancel();
     void focusInReportedAndHandled();
@@ -421,6 +424,50 @@ void TestFileViews::rubberBandNeverTurnsIntoADrag()
     mouse(view.get(), QEvent::MouseButtonPress, onItem, Qt::LeftButton, Qt::LeftButton);
     mouse(view.get(), QEvent::MouseMove, onItem + QPoint(0, 20), Qt::NoButton, Qt::LeftButton);
     QVERIFY(startedDrag(view.get()));
+}
+
+void TestFileViews::standAloneTableDrag_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<int>("firstMoveX");
+    QTest::addColumn<int>("secondMoveX");
+    QTest::addColumn<bool>("drags");
+    const int far = 200;
+    QTest::newRow("selection, far from the corner") << true << far << -1 << true;
+    // Measured from the corner of the item area, not from the press.
+    QTest::newRow("selection, near the corner") << true << 0 << -1 << false;
+    // Only the first move after the press may start it.
+    QTest::newRow("near, then far") << true << 0 << far << false;
+    QTest::newRow("no selection") << false << far << far << false;
+}
+
+void TestFileViews::standAloneTableDrag()
+{
+    QFETCH(bool, selected);
+    QFETCH(int, firstMoveX);
+    QFETCH(int, secondMoveX);
+    QFETCH(bool, drags);
+
+    ArticoloInvioFileComposerTableView view(nullptr);
+    QStandardItemModel model(4, 2);
+    view.setModel(&model);
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QRect cell = view.visualRect(model.index(1, 0));
+    mouse(&view, QEvent::MouseButtonPress, cell.center(), Qt::LeftButton, Qt::LeftButton);
+    if (!selected)
+        view.clearSelection();
+    QCOMPARE(!view.selectionModel()->selectedIndexes().isEmpty(), selected);
+    // The item area's corner is (0,0): a move there lies within the drag distance of it.
+    const int y = firstMoveX == 0 ? 0 : cell.center().y();
+    mouse(&view, QEvent::MouseMove, QPoint(firstMoveX, y), Qt::NoButton, Qt::LeftButton);
+    if (secondMoveX >= 0)
+        mouse(&view, QEvent::MouseMove, QPoint(secondMoveX, cell.center().y()), Qt::NoButton, Qt::LeftButton);
+    QDrag *drag = view.findChild<QDrag *>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(drag != nullptr, drags);
+    if (drag)
+        QCOMPARE(drag->mimeData()->property("Operation").toString(), QStringLiteral("DROP_DATA"));
 }
 
 void TestFileViews::deleteKeyBecomesCancel_data()

@@ -52,11 +52,35 @@ const char articoliStyle[] =
 
 } // namespace
 
+namespace {
+
+// The queue window and the order manager open a local order in the composer of its kind,
+// modally; the composer saves and (de)queues its result itself.
+template <typename Composer>
+void runComposer(const OrdiniLocal::OrdineLocal &ordine, QWidget *parent)
+{
+    OrdiniLocal::OrdineLocal copy = ordine;
+    Composer composer(copy, parent);
+    composer.setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    composer.exec();
+}
+
+void registerComposers()
+{
+    OrdineUploadDialog::setComposerOpener(1, &runComposer<ArticoloInvioFileComposer>);
+    OrdineUploadDialog::setComposerOpener(2, &runComposer<ArticoloStampaFotograficaComposer>);
+    GestioneOrdini::setComposerOpener(1, &runComposer<ArticoloInvioFileComposer>);
+    GestioneOrdini::setComposerOpener(2, &runComposer<ArticoloStampaFotograficaComposer>);
+}
+
+} // namespace
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::MainWindow>())
 {
     ui->setupUi(this);
+    registerComposers();
 
     QString formats;
     const QList<QByteArray> readable = QImageReader::supportedImageFormats();

@@ -10,6 +10,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -27,6 +28,7 @@
 
 #include <memory>
 
+#include "articoloinviofilecomposer.h"
 #include "articolostampafotograficacomposer.h"
 #include "articolowidget.h"
 #include "gestioneordini.h"
@@ -149,6 +151,8 @@ private slots:
     void logoutWhileSendingStopsTheWorker();
     void doubleClickOnLoginOpensOneDialog();
     void photoPrintArticleOpensItsComposer();
+    void queueWindowEditsInTheComposerOfTheOrdersKind_data();
+    void queueWindowEditsInTheComposerOfTheOrdersKind();
     // The order manager.
     void ordersButtonOpensTheOrderManager();
 
@@ -799,6 +803,69 @@ void TestMainWindow::ordersButtonOpensTheOrderManager()
     manager->close();
     QTRY_VERIFY(!alive);
     QVERIFY(window->isVisible());
+}
+
+void TestMainWindow::queueWindowEditsInTheComposerOfTheOrdersKind_data()
+{
+    QTest::addColumn<bool>("prints");
+    QTest::newRow("file order") << false;
+    QTest::newRow("print order") << true;
+}
+
+// Once the main window is up, "Modifica" of the queue window opens the order, as its file
+// holds it, in the composer of its kind.
+void TestMainWindow::queueWindowEditsInTheComposerOfTheOrdersKind()
+{
+    QFETCH(bool, prints);
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    open();
+    QString uuid = GuiFixture::queueFileOrder({fixture->bytesFile(QStringLiteral("listino.pdf"), 3000)});
+    if (prints) {
+        OrdiniLocal store;
+        QFile file(KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + uuid + QStringLiteral(".kv2"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        OrdiniLocal::OrdineLocal ordine = store.FromXML(QString::fromUtf8(file.readAll()));
+        file.close();
+        const QString photo = fixture->dataFolder() + QStringLiteral("/foto.jpg");
+        QImage image(600, 400, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        QVERIFY(image.save(photo, "JPG"));
+        OrdiniLocal::OrdineRigaStampaLocal riga;
+        store.initOrdineRigaStampaLocal(riga);
+        riga.IdStampa = 3;
+        riga.FilePath = photo;
+        riga.FileSize = QFileInfo(photo).size();
+        riga.Transformation.Type = 1;
+        ordine.righeFile.clear();
+        ordine.righeStampa = {riga};
+        QVERIFY(store.SaveXML(ordine));
+    }
+    QVERIFY(OrdineUploadDialog::hasComposer(1));
+    QVERIFY(OrdineUploadDialog::hasComposer(2));
+
+    KorvexGlobals::ordineUpload->loadQueue();
+    OrdineUploadDialog queueWindow;
+    queueWindow.setAutoClose(false);
+    queueWindow.show();
+    QString shownUuid;
+    int shownRows = -1;
+    answerer->answerWith([&](QWidget *w) {
+        if (auto *c = qobject_cast<ArticoloStampaFotograficaComposer *>(w)) {
+            shownUuid = c->getOrdine().Uuid;
+            shownRows = c->getOrdine().righeStampa.size();
+        } else if (auto *f = qobject_cast<ArticoloInvioFileComposer *>(w)) {
+            shownUuid = f->getOrdine().Uuid;
+            shownRows = f->getOrdine().righeFile.size();
+        }
+        static_cast<QDialog *>(w)->done(QDialog::Accepted);
+    });
+    QVERIFY(queueWindow.modificaOrdine(uuid));
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(answerer->last().className,
+             prints ? QStringLiteral("ArticoloStampaFotograficaComposer") : QStringLiteral("ArticoloInvioFileComposer"));
+    QCOMPARE(shownUuid, uuid);
+    QCOMPARE(shownRows, 1);
+    QCOMPARE(answerer->unexpected(), 0);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -20,6 +20,11 @@ ModalAnswerer::ModalAnswerer(QObject *parent)
     : QObject(parent)
     , m_timer(new QTimer(this))
 {
+    // A modal window already up is the window under test (a dialog modal by its form, shown
+    // by the test), not a box that the code under test opens: between two of its boxes it is
+    // the active modal widget again, and must not take their answers.
+    if (QWidget *modal = QApplication::activeModalWidget())
+        m_seen.append(modal);
     m_timer->setInterval(10);
     connect(m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
     m_timer->start();

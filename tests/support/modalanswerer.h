@@ -15,7 +15,8 @@ class QWidget;
 // Answers the message boxes and dialogs that the code under test opens, one scripted answer
 // per box in the order they appear, and records what each box showed. It looks for boxes
 // from a timer on the GUI thread, so it also answers a box whose exec() runs its own event
-// loop. Watched are the active modal widget and every visible top-level message box; add
+// loop. Watched are the active modal widget (but not one already up when the answerer is
+// made: that is the window under test) and every visible top-level message box; add
 // the class names of modeless dialogs to watch with watchDialogs().
 //
 // A box that appears with no answer left is rejected and counted in unexpected(), so that a

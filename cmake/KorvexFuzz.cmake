@@ -5,7 +5,8 @@ if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang" OR NOT CMAKE_C_COMPILER_ID STREQUA
   message(FATAL_ERROR "KORVEX_FUZZ needs clang: configure with CC=clang CXX=clang++")
 endif()
 add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
-                    -fno-omit-frame-pointer -gline-tables-only)
+                    -fno-omit-frame-pointer -gline-tables-only
+                    -fsanitize-coverage-ignorelist=${CMAKE_SOURCE_DIR}/fuzz/coverage-ignore.txt)
 add_link_options(-fsanitize=address,undefined)
 
 # The sanitizers' runtime lives in the program only: the libraries leave its symbols to it.

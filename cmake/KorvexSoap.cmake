@@ -35,6 +35,11 @@ korvex_mend_runtime(
 korvex_mend_runtime(
   "#define soap_coblank(c)         ((c)+1 > 0 && (c) <= 32)"
   "#define soap_coblank(c)         ((c) >= 0 && (c) <= 32)")
+# An answer that defines one id twice (or with two types) failed with a copy of the id onto
+# itself, an overlapping strncpy: the id read from the element is already in soap->id.
+korvex_mend_runtime(
+  "soap_strcpy(soap->id, sizeof(soap->id), id);"
+  "if (id != soap->id) soap_strcpy(soap->id, sizeof(soap->id), id);")
 file(CONFIGURE OUTPUT ${KORVEX_GSOAP_RUNTIME} CONTENT "${korvex_runtime_source}" @ONLY)
 unset(korvex_runtime_source)
 

@@ -17,10 +17,12 @@ cmake --build "$build" --parallel "$(nproc)"
 failed=()
 for target in orderfile account ordini prodotti korvex2; do
   mkdir -p "$build/corpus/$target" "$build/artifacts/$target"
+  dict=()
+  if [ -f "fuzz/$target.dict" ]; then dict=(-dict="fuzz/$target.dict"); fi
   echo "== fuzz_$target: $seconds s"
   if ! UBSAN_OPTIONS=print_stacktrace=1 "$build/bin/fuzz_$target" \
        -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
-       -print_final_stats=1 -artifact_prefix="$build/artifacts/$target/" \
+       -print_final_stats=1 -artifact_prefix="$build/artifacts/$target/" "${dict[@]}" \
        "$build/corpus/$target" "fuzz/corpus/$target" 2>"$build/artifacts/$target/log"; then
     failed+=("$target")
     tail -n 60 "$build/artifacts/$target/log"

@@ -27,7 +27,7 @@ for target in orderfile account ordini prodotti korvex2; do
     failed+=("$target")
     tail -n 60 "$build/artifacts/$target/log"
   fi
-  grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec)|^#[0-9]+ +DONE' \
+  grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec)|^#[0-9]+[[:space:]]+DONE' \
     "$build/artifacts/$target/log" || true
 done
 

@@ -32,12 +32,19 @@ bool sameRect(const QRectF &a, const QRectF &b)
         && sameNumber(a.height(), b.height());
 }
 
-// The order file carries dates to the second.
+// The order file carries dates to the second: the milliseconds are dropped, which before
+// 1970 is a step down, not toward zero.
+qint64 wholeSeconds(const QDateTime &dateTime)
+{
+    const qint64 ms = dateTime.toMSecsSinceEpoch();
+    return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+}
+
 bool sameDate(const QDateTime &a, const QDateTime &b)
 {
     if (a.isValid() != b.isValid())
         return false;
-    return !a.isValid() || a.toSecsSinceEpoch() == b.toSecsSinceEpoch();
+    return !a.isValid() || wholeSeconds(a) == wholeSeconds(b);
 }
 
 // The name of the first field that differs, or null.

@@ -21,9 +21,10 @@ namespace {
 
 using Ordine = OrdiniLocal::OrdineLocal;
 
+// Equal values (a zero of either sign among them), or both not a number.
 bool sameNumber(double a, double b)
 {
-    return a == b ? std::signbit(a) == std::signbit(b) : (std::isnan(a) && std::isnan(b));
+    return a == b || (std::isnan(a) && std::isnan(b));
 }
 
 bool sameRect(const QRectF &a, const QRectF &b)

@@ -2,7 +2,7 @@
 option(KORVEX_WERROR "Treat warnings of the project's own code as errors" OFF)
 add_library(korvex_common INTERFACE)
 target_compile_options(korvex_common INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Woverloaded-virtual
+  -Wall -Wextra -Wpedantic $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local> -Wnon-virtual-dtor -Woverloaded-virtual
   $<$<BOOL:${KORVEX_WERROR}>:-Werror>)
 target_compile_definitions(korvex_common INTERFACE
   QT_NO_FOREACH QT_DISABLE_DEPRECATED_BEFORE=0x050F00)

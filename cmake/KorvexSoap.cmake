@@ -11,21 +11,35 @@ if(NOT EXISTS "${KORVEX_GSOAP_RUNTIME_DIR}/stdsoap2.cpp")
                       "run scripts/fetch-gsoap-runtime.sh ${KORVEX_GSOAP_RUNTIME_DIR}")
 endif()
 
-# The runtime, as the laboratory's services need it read: an unqualified member name matches
-# an element of that local name whatever prefix the sender gave it (the stock runtime
-# matches it only when namespaces are ignored altogether). The one-line change is applied
-# to a copy in the build folder; the fetched source stays as Debian ships it.
+# The runtime as this program needs it, in a copy in the build folder; the fetched source
+# stays as Debian ships it. Each change replaces one exact text of the stock source, and the
+# configuration stops when the text is missing (another runtime version).
 set(KORVEX_GSOAP_RUNTIME ${CMAKE_BINARY_DIR}/gsoap-runtime/stdsoap2.cpp)
 file(READ ${KORVEX_GSOAP_RUNTIME_DIR}/stdsoap2.cpp korvex_runtime_source)
-set(korvex_stock_match
-  "if (!(soap->mode & SOAP_XML_IGNORENS) || SOAP_STRCMP(s + 1, tag2)) /* always fails (except when ignoring ns) */")
-set(korvex_lenient_match
+macro(korvex_mend_runtime stock mended)
+  string(FIND "${korvex_runtime_source}" "${stock}" korvex_stock_at)
+  if(korvex_stock_at EQUAL -1)
+    message(FATAL_ERROR "stdsoap2.cpp: \"${stock}\" not found (runtime version changed?)")
+  endif()
+  string(REPLACE "${stock}" "${mended}" korvex_runtime_source "${korvex_runtime_source}")
+endmacro()
+
+# As the laboratory's services need it read: an unqualified member name matches an element
+# of that local name whatever prefix the sender gave it (the stock runtime matches it only
+# when namespaces are ignored altogether).
+korvex_mend_runtime(
+  "if (!(soap->mode & SOAP_XML_IGNORENS) || SOAP_STRCMP(s + 1, tag2)) /* always fails (except when ignoring ns) */"
   "if (SOAP_STRCMP(s + 1, tag2)) /* unqualified name: match the local name in any namespace */")
-string(FIND "${korvex_runtime_source}" "${korvex_stock_match}" korvex_match_at)
-if(korvex_match_at EQUAL -1)
-  message(FATAL_ERROR "stdsoap2.cpp: the tag-matching rule to relax was not found (runtime version changed?)")
-endif()
-string(REPLACE "${korvex_stock_match}" "${korvex_lenient_match}" korvex_runtime_source "${korvex_runtime_source}")
+# The blank test of the XML scanner as it means it, without its signed overflow: a
+# character that an over-long byte sequence decodes to 0x7FFFFFFF made "(c)+1" overflow.
+korvex_mend_runtime(
+  "#define soap_coblank(c)         ((c)+1 > 0 && (c) <= 32)"
+  "#define soap_coblank(c)         ((c) >= 0 && (c) <= 32)")
+# An answer that defines one id twice (or with two types) failed with a copy of the id onto
+# itself, an overlapping strncpy: the id read from the element is already in soap->id.
+korvex_mend_runtime(
+  "soap_strcpy(soap->id, sizeof(soap->id), id);"
+  "if (id != soap->id) soap_strcpy(soap->id, sizeof(soap->id), id);")
 file(CONFIGURE OUTPUT ${KORVEX_GSOAP_RUNTIME} CONTENT "${korvex_runtime_source}" @ONLY)
 unset(korvex_runtime_source)
 

@@ -14,6 +14,7 @@ demo accounts and the control interface for tests.
 
 import argparse
 import collections
+import hashlib
 import html
 import json
 import logging
@@ -401,6 +402,7 @@ class Handler(BaseHTTPRequestHandler):
     # -- plumbing -------------------------------------------------------------------------
 
     def send(self, status, body, content_type="text/xml; charset=utf-8"):
+        self.capture(body, content_type)
         self.send_response(status)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(body)))
@@ -409,6 +411,19 @@ class Handler(BaseHTTPRequestHandler):
         if self.command != "HEAD":
             self.wfile.write(body)
         self.close_connection = True
+
+    def capture(self, body, content_type):
+        # With KORVEX_SOAP_CAPTURE set to a folder, every SOAP answer is kept there as
+        # <operation>-<hash>.xml: the seeds of the fuzz targets are taken from these.
+        folder = os.environ.get("KORVEX_SOAP_CAPTURE")
+        if not folder or not content_type.startswith("text/xml") or self.command != "POST":
+            return
+        action = (self.headers.get("SOAPAction") or "").strip().strip('"')
+        operation = action.replace("#", "/").rsplit("/", 1)[-1] or "unknown"
+        os.makedirs(folder, exist_ok=True)
+        name = "%s-%s.xml" % (operation, hashlib.sha1(body).hexdigest()[:12])
+        with open(os.path.join(folder, name), "wb") as out:
+            out.write(body)
 
     def send_json(self, status, value):
         self.send(status, json.dumps(value, indent=1).encode("utf-8"),

@@ -14,6 +14,7 @@ PACKAGES=(
   python3 python3-pyftpdlib
   icc-profiles-free tzdata
   curl unzip xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -20,5 +20,7 @@ cmake --build "$asan" --parallel "$(nproc)" --target "${memcheck[@]}"
 (cd "$asan" && ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen \
    ctest --output-on-failure --parallel "$(nproc)" -L memcheck)
 
-cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" --timeout 600
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" --timeout 600)
+
+# The fuzz targets, each for a bounded time over its seed corpus (a build folder of their own).
+bash scripts/fuzz.sh 30 "$build-fuzz"

@@ -23,6 +23,8 @@ bool isServiceFault(int error)
     }
 }
 
+TransportHook transportHook = nullptr;
+
 std::string text(const char *const *slot)
 {
     return slot && *slot ? std::string(*slot) : std::string();
@@ -74,6 +76,13 @@ void applyTimeouts(struct soap *context)
     context->connect_timeout = seconds;
     context->send_timeout = seconds;
     context->recv_timeout = seconds;
+    if (transportHook)
+        transportHook(context);
+}
+
+void setTransportHook(TransportHook hook)
+{
+    transportHook = hook;
 }
 
 std::string serviceEndpoint(const std::string &base, const char *script)

@@ -24,8 +24,15 @@ Failure describeFailure(struct soap *context);
 
 // Connect, send and receive time-outs of every call: 120 seconds. The environment
 // variable KORVEX2_WS_TIMEOUT (seconds) shortens them for the tests.
+// Every call of the libraries passes here just before it starts.
 void applyTimeouts(struct soap *context);
 int callTimeoutSeconds();
+
+// A stand-in for the network, for a program that links a binding itself (the fuzz targets
+// answer every call from memory): when set, applyTimeouts() hands it the context last, and
+// it may replace the context's transport callbacks. The libraries never set it.
+using TransportHook = void (*)(struct soap *context);
+void setTransportHook(TransportHook hook);
 
 // Base address + "/" when missing + script name.
 std::string serviceEndpoint(const std::string &base, const char *script);

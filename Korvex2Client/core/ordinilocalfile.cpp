@@ -99,10 +99,42 @@ bool readableAsXml(const QString &text)
     return true;
 }
 
+// A carriage return goes out as a character reference: written as it is, a reader turns it
+// (and a CR LF pair) into a line feed, and the text would not read back the same. Texts
+// without one are written as they always were.
+void writeSplitAtCarriageReturns(QXmlStreamWriter &writer, const QString &text, bool cdata)
+{
+    const QStringList pieces = text.split(QLatin1Char('\r'));
+    for (int i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            writer.writeEntityReference(QStringLiteral("#13"));
+        if (pieces.at(i).isEmpty())
+            continue;
+        if (cdata)
+            writer.writeCDATA(pieces.at(i));
+        else
+            writer.writeCharacters(pieces.at(i));
+    }
+}
+
 void writeCData(QXmlStreamWriter &writer, const QString &name, const QString &text)
 {
     writer.writeStartElement(name);
-    writer.writeCDATA(text);
+    if (text.contains(QLatin1Char('\r')))
+        writeSplitAtCarriageReturns(writer, text, true);
+    else
+        writer.writeCDATA(text);
+    writer.writeEndElement();
+}
+
+void writeText(QXmlStreamWriter &writer, const QString &name, const QString &text)
+{
+    if (!text.contains(QLatin1Char('\r'))) {
+        writer.writeTextElement(name, text);
+        return;
+    }
+    writer.writeStartElement(name);
+    writeSplitAtCarriageReturns(writer, text, false);
     writer.writeEndElement();
 }
 
@@ -165,7 +197,7 @@ QString OrdiniLocal::ToXML(OrdineLocal ordine)
     writer.setAutoFormattingIndent(4);
     writer.writeStartDocument();
     writer.writeStartElement(QStringLiteral("Ordine"));
-    writer.writeTextElement(QStringLiteral("Uuid"), ordine.Uuid);
+    writeText(writer, QStringLiteral("Uuid"), ordine.Uuid);
     writer.writeTextElement(QStringLiteral("Attivo"), boolText(ordine.Attivo));
     writer.writeTextElement(QStringLiteral("Utente"), QString::number(ordine.Utente));
     writeCData(writer, QStringLiteral("WsId"), ordine.WsId);

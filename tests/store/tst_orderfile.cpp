@@ -138,6 +138,17 @@ void TestOrderFile::roundTripKeepsEveryField()
     const OrdiniLocal::OrdineLocal timedBack = store.FromXML(store.ToXML(timed));
     QVERIFY(timedBack.Data.isNull());
     QCOMPARE(timedBack.DataUltimaModifica, QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)));
+
+    // Carriage returns, alone or before a line feed, in plain and in CDATA texts: a reader
+    // turns a written CR into a line feed unless it goes out as a reference.
+    OrdiniLocal::OrdineLocal returns = original;
+    returns.Uuid = QStringLiteral("{0f8fad5b}\r");
+    returns.Note = QStringLiteral("prima riga\r\nseconda\rterza\r\r");
+    returns.ClienteFinale = QStringLiteral("\r");
+    returns.righeFile[0].FilePath = QStringLiteral("C:/Foto\r\n]]>x.zip");
+    returns.righeStampa[0].Descrizione = QStringLiteral("\r\n10x15");
+    const QString returnsDiff = orderfixture::differences(returns, store.FromXML(store.ToXML(returns)));
+    QVERIFY2(returnsDiff.isEmpty(), qPrintable(returnsDiff));
 }
 
 void TestOrderFile::numbersRoundTripExactly_data()

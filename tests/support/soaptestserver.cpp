@@ -1,6 +1,9 @@
 #include "soaptestserver.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QMutexLocker>
 #include <QPointer>
 #include <QSemaphore>
@@ -9,6 +12,24 @@
 #include <QTimer>
 
 namespace {
+
+// With KORVEX_SOAP_CAPTURE set to a folder, every answer body of status 200 is kept there
+// as <operation>-<hash>.xml: the seeds of the fuzz targets are taken from these.
+void capture(const SoapTestServer::Request &request, const SoapTestServer::Reply &reply)
+{
+    const QString folder = qEnvironmentVariable("KORVEX_SOAP_CAPTURE");
+    if (folder.isEmpty() || reply.status != 200 || reply.silent || reply.closeAfterBytes >= 0)
+        return;
+    QByteArray operation = request.soapAction();
+    operation = operation.mid(qMax(operation.lastIndexOf('/'), operation.lastIndexOf('#')) + 1);
+    if (operation.isEmpty())
+        operation = "unknown";
+    const QByteArray hash = QCryptographicHash::hash(reply.body, QCryptographicHash::Sha1).toHex().left(12);
+    QDir().mkpath(folder);
+    QFile file(folder + QLatin1Char('/') + QString::fromLatin1(operation + '-' + hash) + QStringLiteral(".xml"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(reply.body);
+}
 
 // One connection: reads a whole HTTP request (Content-Length or chunked), then answers.
 class Connection : public QObject
@@ -30,6 +51,7 @@ private:
         m_buffer.clear();
         m_owner->record(request);
         const SoapTestServer::Reply reply = m_owner->takeReply();
+        capture(request, reply);
         if (reply.silent)
             return;
         QPointer<QTcpSocket> socket(m_socket);

@@ -36,6 +36,7 @@
 #include "ordineupload.h"
 #include "shots.h"
 #include "testimages.h"
+#include "utente.h"
 
 using Composer = ArticoloStampaFotograficaComposer;
 using PrintModel = ArticoloStampaFotograficaFotoPrintModel;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QStyleOption>
 
 #include "articolostampafotograficafotoprintmodel.h"
@@ -15,25 +16,27 @@ QList<OrdiniLocal::FormatoLocal> ArticoloStampaFotograficaItemWidget::m_formati;
 QList<OrdiniLocal::CartaLocal> ArticoloStampaFotograficaItemWidget::m_carte;
 const QString ArticoloStampaFotograficaItemWidget::m_errorBorder = QStringLiteral("#D41028");
 
-namespace {
-
-// Undoes the combo connections on every way out of a slot, exceptions included.
-class ComboSignalsDetached
+// Keeps both combo connections detached while it lives; nested uses attach them again only
+// when the outermost ends, also on the way out of an exception.
+class ArticoloStampaFotograficaItemWidget::ComboSignalsDetached
 {
 public:
     explicit ComboSignalsDetached(ArticoloStampaFotograficaItemWidget *card)
         : m_card(card)
     {
-        m_card->disconnectComboSignals();
+        if (m_card->m_detachDepth++ == 0)
+            m_card->disconnectComboSignals();
     }
-    ~ComboSignalsDetached() { m_card->connectComboSignals(); }
+    ~ComboSignalsDetached()
+    {
+        if (--m_card->m_detachDepth == 0)
+            m_card->connectComboSignals();
+    }
     Q_DISABLE_COPY(ComboSignalsDetached)
 
 private:
     ArticoloStampaFotograficaItemWidget *m_card;
 };
-
-} // namespace
 
 ArticoloStampaFotograficaItemWidget::ArticoloStampaFotograficaItemWidget(QWidget *parent)
     : QWidget(parent)
@@ -109,6 +112,10 @@ OrdiniLocal::OrdineRigaStampaLocal ArticoloStampaFotograficaItemWidget::ordineRi
 
 void ArticoloStampaFotograficaItemWidget::ordineRigaStampaLocalToForm()
 {
+    // Showing the row is no choice of the user: no combo or copies handler runs for it, so
+    // that a row is never rewritten (or its product swapped) by being shown.
+    ComboSignalsDetached detached(this);
+    const QSignalBlocker blocker(ui->qta);
     ui->qta->setValue(m_ordineRigaStampaLocal.Qta);
     if (m_stampaLocal.formato.id < 1 || m_stampaLocal.carta.id < 1) {
         ui->formato->setCurrentIndex(-1);

@@ -91,6 +91,7 @@ private slots:
     void on_editorDataChanged(OrdiniLocal::OrdineRigaStampaLocal riga, QPixmap thumb);
 
 private:
+    class ComboSignalsDetached;
     static int idByName(const QMap<int, QString> &map, const QString &text);
     void lookUpStampa();
 
@@ -104,4 +105,5 @@ private:
     QMap<int, QString> m_formatiMap;
     bool m_formatoSelected = false;
     bool m_cartaSelected = false;
+    int m_detachDepth = 0;
 };

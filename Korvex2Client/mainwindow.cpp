@@ -19,6 +19,7 @@
 #include "korvexglobals.h"
 #include "localdatabase.h"
 #include "logindialog.h"
+#include "ordinilocal.h"
 #include "ordineupload.h"
 #include "ordineuploaddialog.h"
 #include "paymentpage.h"
@@ -168,6 +169,33 @@ void MainWindow::on_pushButtonBanner_clicked()
 void MainWindow::on_toolButtonEsci_clicked()
 {
     close();
+}
+
+void MainWindow::on_listWidgetArticoli_itemClicked(QListWidgetItem *item)
+{
+    auto *entry = qobject_cast<ArticoloWidget *>(ui->listWidgetArticoli->itemWidget(item));
+    ui->listWidgetArticoli->clearSelection();
+    if (!entry)
+        return;
+    OrdiniLocal ordiniLocal;
+    OrdiniLocal::OrdineLocal ordine;
+    ordiniLocal.initOrdineLocal(ordine);
+    switch (entry->id()) {
+    case 1:
+        showComposer(new ArticoloStampaFotograficaComposer(ordine));
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::showComposer(QDialog *composer)
+{
+    composer->setAttribute(Qt::WA_DeleteOnClose);
+    composer->setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    hide();
+    composer->show();
+    connect(composer, &QDialog::finished, this, &QWidget::show);
 }
 
 void MainWindow::on_toolButtonInfo_clicked()
@@ -474,24 +502,4 @@ void MainWindow::openPaymentPage()
     const QUrl page = PaymentPage::lastOrderOfToday(*KorvexGlobals::utente, KorvexGlobals::WsEndpoint);
     if (!page.isEmpty())
         QDesktopServices::openUrl(page);
-}
-
-void MainWindow::on_listWidgetArticoli_itemClicked(QListWidgetItem *item)
-{
-    auto *entry = qobject_cast<ArticoloWidget *>(ui->listWidgetArticoli->itemWidget(item));
-    ui->listWidgetArticoli->clearSelection();
-    if (!entry)
-        return;
-    OrdiniLocal::OrdineLocal ordine;
-    OrdiniLocal().initOrdineLocal(ordine);
-    QDialog *composer = nullptr;
-    if (entry->id() == 1)
-        composer = new ArticoloStampaFotograficaComposer(ordine, nullptr);
-    if (!composer)
-        return;
-    composer->setAttribute(Qt::WA_DeleteOnClose);
-    composer->setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    hide();
-    composer->show();
-    connect(composer, SIGNAL(finished(int)), this, SLOT(show()));
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 class LoginDialog;
+class QDialog;
 class QListWidgetItem;
 
 namespace Ui {
@@ -54,7 +55,7 @@ private slots:
     void setCustomLayout();
     void on_pushButtonBanner_clicked();
     void on_toolButtonUploadsDetails_clicked();
-    // Opening an article: its composer on a new order.
+    // Opens the composer of the clicked article on a new order.
     void on_listWidgetArticoli_itemClicked(QListWidgetItem *item);
 
 private:
@@ -63,6 +64,8 @@ private:
     void openPaymentPage();
     // The upload queue window, modal; nothing when a window showing the queue is open.
     void openQueueWindow();
+    // Shows a composer as a window of its own while the main window hides.
+    void showComposer(QDialog *composer);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QList<int> articoliIds;

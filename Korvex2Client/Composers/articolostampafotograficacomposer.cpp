@@ -233,9 +233,10 @@ void ArticoloStampaFotograficaComposer::done(int result)
     QMessageBox box(QMessageBox::Question, tr("Chiudi"),
                     tr("L'ordine non è stato ancora salvato.\r\nProcedendo con la chiusura perderai tutte le modifiche.\r\nSalvare l'ordine corrente?"),
                     QMessageBox::NoButton, this);
-    QPushButton *salva = box.addButton(tr("Salva e chiudi"), QMessageBox::AcceptRole);
-    QPushButton *chiudi = box.addButton(tr("Chiudi senza salvare"), QMessageBox::DestructiveRole);
-    QPushButton *annulla = box.addButton(tr("Annulla"), QMessageBox::RejectRole);
+    // One role for the three, so that they stand in this order on every platform.
+    QPushButton *salva = box.addButton(tr("Salva e chiudi"), QMessageBox::ActionRole);
+    QPushButton *chiudi = box.addButton(tr("Chiudi senza salvare"), QMessageBox::ActionRole);
+    QPushButton *annulla = box.addButton(tr("Annulla"), QMessageBox::ActionRole);
     box.setDefaultButton(annulla);
     box.setEscapeButton(static_cast<QAbstractButton *>(nullptr));
     box.exec();
@@ -1285,6 +1286,7 @@ void ArticoloStampaFotograficaComposer::updateStampaProperties(const QList<Ordin
     // Showing a selection sets the controls by program: their handlers react to the user
     // only (the combos' activated signal; the copies box is blocked here).
     ui->widgetSelectedStampeProperties->setEnabled(true);
+    ui->widgetSelectedStampeProperties->show();
     const QSignalBlocker qtaBlocker(ui->stampaQta);
     if (righe.isEmpty()) {
         ui->stampaFormato->setCurrentIndex(-1);

@@ -23,6 +23,7 @@
 
 #include <memory>
 
+#include "articolostampafotograficacomposer.h"
 #include "articolowidget.h"
 #include "guifixture.h"
 #include "korvexglobals.h"
@@ -138,6 +139,7 @@ private slots:
     void paymentPageUrlIsEncoded();
     void logoutWhileSendingStopsTheWorker();
     void doubleClickOnLoginOpensOneDialog();
+    void photoPrintArticleOpensItsComposer();
 
 private:
     // Builds the main window; its login request then runs. answer handles the login dialog
@@ -630,6 +632,35 @@ void TestMainWindow::doubleClickOnLoginOpensOneDialog()
     for (QWidget *w : QApplication::topLevelWidgets())
         shown += qobject_cast<LoginDialog *>(w) && w->isVisible();
     QCOMPARE(shown, 1);
+}
+
+// The photo print article opens its composer on a new order, modeless, with the main
+// window hidden until the composer closes.
+void TestMainWindow::photoPrintArticleOpensItsComposer()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    open();
+    const int row = articleIds(window).indexOf(1);
+    QVERIFY(row >= 0);
+    auto *list = window->findChild<QListWidget *>("listWidgetArticoli");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualItemRect(list->item(row)).center());
+    QPointer<ArticoloStampaFotograficaComposer> composer;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *c = qobject_cast<ArticoloStampaFotograficaComposer *>(w))
+            composer = c;
+    }
+    QVERIFY(composer);
+    QVERIFY(composer->isVisible());
+    QVERIFY(!composer->isModal());
+    QVERIFY(composer->testAttribute(Qt::WA_DeleteOnClose));
+    QVERIFY(!window->isVisible());
+    QVERIFY(list->selectedItems().isEmpty());
+    QVERIFY(composer->getOrdine().Uuid.isEmpty());
+    QVERIFY(composer->getOrdine().righeStampa.isEmpty());
+    composer->done(QDialog::Accepted);
+    QTRY_VERIFY(!composer);
+    QVERIFY(window->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -58,6 +58,11 @@ public slots:
     void dropFromFileSystem(QList<QFileInfo> files, bool showWarningForInvalidFiles = true);
     void dropFromSelectedFiles();
 
+    // Missing files and removal of prints.
+    void showFilesNotFoundAlert();
+    bool changeFile(int index, QString newFilePath = QString(), bool batchChangeCheck = true);
+    void removeAt(int index);
+
 private slots:
     // Pages, navigation and closing.
     void on_pages_currentChanged(int index);
@@ -103,9 +108,6 @@ private slots:
     void on_defaultFormato_activated(const QString &text);
 
     // Removal and replacement of prints, missing files.
-    void showFilesNotFoundAlert();
-    bool changeFile(int index, QString newFilePath = QString(), bool batchChangeCheck = true);
-    void removeAt(int index);
     void on_toolButtonRemove_clicked();
     void on_toolButtonRemoveAll_clicked();
     void on_toolButtonRemoveInvalid_clicked();

@@ -478,6 +478,15 @@ void ArticoloStampaFotograficaComposer::initDirSelection()
     connect(list, SIGNAL(dropFromSelectedFiles()), this, SLOT(dropFromSelectedFiles()));
     connect(list->verticalScrollBar(), SIGNAL(valueChanged(int)), this,
             SLOT(on_fileSelectionVerticalScrollBarValueChanged(int)));
+    // A folder that has just been read, or whose rows the model has just put in order, asks
+    // for the files in view first, as scrolling does.
+    const auto filesInViewFirst = [this] {
+        QTimer::singleShot(0, this, [this] {
+            on_fileSelectionVerticalScrollBarValueChanged(ui->listViewFileSelection->verticalScrollBar()->value());
+        });
+    };
+    connect(fileSelectionModel, &QFileSystemModel::directoryLoaded, this, filesInViewFirst);
+    connect(fileSelectionModel, &QAbstractItemModel::layoutChanged, this, filesInViewFirst);
 
     QTableView *table = ui->tableViewFileSelection;
     table->setModel(fileSelectionModel);

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QIcon>
+#include <QTimer>
 #include <QtConcurrent>
 
 #include "imageutility.h"
@@ -32,9 +33,17 @@ ArticoloStampaFotograficaFileSelectionModel::ArticoloStampaFotograficaFileSelect
     , scalingWatcher(new QFutureWatcher<Thumb>())
 {
     thumbsSize = QSize(240, 240);
+    // Loaded here, before any batch fills the thread pool: converting a picture on the GUI
+    // thread waits for free pool threads.
+    placeholderIcon();
+    brokenFileIcon();
     connect(scalingWatcher, SIGNAL(resultReadyAt(int)), this, SLOT(updateThumb(int)));
     connect(scalingWatcher, SIGNAL(finished()), this, SLOT(onImageScalingFinished()));
-    connect(this, SIGNAL(directoryLoaded(QString)), this, SLOT(loadThumbs(QString)));
+    // The batch of a folder just read starts once the model has sorted its rows (its sort runs
+    // from a zero timer too), so that the files come in the order the views show them.
+    connect(this, &QFileSystemModel::directoryLoaded, this, [this](const QString &path) {
+        QTimer::singleShot(0, this, [this, path] { loadThumbs(path); });
+    });
 }
 
 ArticoloStampaFotograficaFileSelectionModel::~ArticoloStampaFotograficaFileSelectionModel()
@@ -47,8 +56,14 @@ ArticoloStampaFotograficaFileSelectionModel::~ArticoloStampaFotograficaFileSelec
 
 QModelIndex ArticoloStampaFotograficaFileSelectionModel::setRootPath(const QString &path)
 {
-    if (path != rootPath())
+    if (path != rootPath()) {
         m_images.clear();
+        // What the running batch still brings belongs to the folder left: it is not kept.
+        if (scalingWatcher->isRunning())
+            scalingWatcher->cancel();
+        batchFiles.clear();
+        batchPaths.clear();
+    }
     return QFileSystemModel::setRootPath(path);
 }
 
@@ -110,7 +125,7 @@ void ArticoloStampaFotograficaFileSelectionModel::updateThumb(int i)
         return;
     const Thumb thumb = future.resultAt(i);
     // A late result of a batch that was replaced is kept only when its file is still wanted.
-    if (!batchPaths.contains(thumb.path))
+    if (!batchPaths.contains(thumb.path) || m_images.contains(thumb.path))
         return;
     m_images.insert(thumb.path, thumb.image);
     const QModelIndex changed = index(thumb.path, 0);
@@ -120,6 +135,11 @@ void ArticoloStampaFotograficaFileSelectionModel::updateThumb(int i)
 
 void ArticoloStampaFotograficaFileSelectionModel::onImageScalingFinished()
 {
+    // The end notice can come before the notices of the batch's last results: those are
+    // taken from the future here, or the next batch would read those files again.
+    const int results = scalingWatcher->future().resultCount();
+    for (int i = 0; i < results; ++i)
+        updateThumb(i);
     loadThumbs(rootPath());
 }
 

@@ -148,6 +148,7 @@ private slots:
     void typedPath_data();
     void typedPath();
     void thumbnailsCarryTheirFile();
+    void thumbnailsAcrossFolderSwitches();
     void thumbnailTooltipShowsNamesAsText();
     void closingMidBatchIsClean();
 
@@ -406,6 +407,35 @@ void TestPrintComposer::thumbnailsCarryTheirFile()
         QCOMPARE(shown, placeholder);
     }
     saveShot(composer, QStringLiteral("printcomposer-browser"));
+}
+
+// Two folders whose files have the same names and other colours, left and re-entered many
+// times while their batches run: every thumbnail shows its own file.
+void TestPrintComposer::thumbnailsAcrossFolderSwitches()
+{
+    const QString a = folder(QStringLiteral("switch-a"));
+    const QString b = folder(QStringLiteral("switch-b"));
+    auto colourOf = [](int folderIndex, int i) { return QColor::fromHsv((i * 29 + folderIndex * 170) % 360, 255, 200); };
+    for (int i = 0; i < 16; ++i) {
+        QVERIFY(writeSolid(QStringLiteral("%1/p%2.jpg").arg(a).arg(i), QSize(1200, 900), colourOf(0, i)));
+        QVERIFY(writeSolid(QStringLiteral("%1/p%2.jpg").arg(b).arg(i), QSize(1200, 900), colourOf(1, i)));
+    }
+    Composer *composer = open();
+    for (int round = 0; round < 12; ++round) {
+        composer->setRootPath(round % 2 ? b : a);
+        QTest::qWait((round * 7) % 40);
+    }
+    composer->setRootPath(b);
+    waitForFolder(composer, b, 16);
+    QTRY_VERIFY_WITH_TIMEOUT(FileModel::m_images.size() == 16 && !files(composer)->isLoadingThumbs(), 20000);
+    for (auto it = FileModel::m_images.constBegin(); it != FileModel::m_images.constEnd(); ++it) {
+        QVERIFY2(it.key().startsWith(b + QLatin1Char('/')), qPrintable(it.key()));
+        const int i = QFileInfo(it.key()).completeBaseName().mid(1).toInt();
+        const QImage &thumb = it.value();
+        QVERIFY2(!thumb.isNull(), qPrintable(it.key()));
+        QVERIFY2(TestImages::colourDistance(thumb.pixel(thumb.width() / 2, thumb.height() / 2), colourOf(1, i).rgb()) < 12,
+                 qPrintable(it.key()));
+    }
 }
 
 void TestPrintComposer::thumbnailTooltipShowsNamesAsText()

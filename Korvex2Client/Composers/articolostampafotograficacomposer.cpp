@@ -66,6 +66,24 @@ private:
     QWidget *m_window;
 };
 
+// Suspends a widget's updates for the life of a scope, exceptions included.
+class UpdatesSuspended
+{
+public:
+    explicit UpdatesSuspended(QWidget *widget)
+        : m_widget(widget)
+        , m_wasEnabled(widget->updatesEnabled())
+    {
+        m_widget->setUpdatesEnabled(false);
+    }
+    ~UpdatesSuspended() { m_widget->setUpdatesEnabled(m_wasEnabled); }
+    Q_DISABLE_COPY(UpdatesSuspended)
+
+private:
+    QWidget *m_widget;
+    bool m_wasEnabled;
+};
+
 void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette palette = widget->palette();
@@ -1115,9 +1133,13 @@ void ArticoloStampaFotograficaComposer::removeSelected()
 {
     const WaitCursor wait(this);
     QCoreApplication::processEvents();
+    // The list repaints once at the end, not the region of every removed selection.
+    const UpdatesSuspended suspended(ui->listViewFotoPrint);
+    // The first selected row, taken from the selection's first range (a list has one column),
+    // without building the list of every selected row for each removal.
     QItemSelectionModel *selection = ui->listViewFotoPrint->selectionModel();
-    for (QModelIndexList rows = selection->selectedRows(0); !rows.isEmpty(); rows = selection->selectedRows(0))
-        removeAt(rows.first().row());
+    for (QItemSelection selected = selection->selection(); !selected.isEmpty(); selected = selection->selection())
+        removeAt(selected.first().top());
 }
 
 void ArticoloStampaFotograficaComposer::on_toolButtonRemove_clicked()
@@ -1242,10 +1264,30 @@ bool ArticoloStampaFotograficaComposer::changeFile(int index, QString newFilePat
 // ---------------------------------------------------------------------------------------------
 // The panel of the selected prints
 
+// The selected rows of the print list in the selection's order, each once; the same rows as
+// the selection model's selectedRows(0) for a list, read from its ranges.
+static QVector<int> selectedRowNumbers(QItemSelectionModel *selection, int rowCount)
+{
+    QVector<int> rows;
+    QVector<bool> seen(rowCount, false);
+    const QItemSelection ranges = selection->selection();
+    for (const QItemSelectionRange &range : ranges) {
+        if (range.left() > 0 || range.parent().isValid())
+            continue;
+        for (int row = range.top(); row <= range.bottom() && row < rowCount; ++row) {
+            if (row >= 0 && !seen.at(row)) {
+                seen[row] = true;
+                rows << row;
+            }
+        }
+    }
+    return rows;
+}
+
 void ArticoloStampaFotograficaComposer::on_selectedFilesSelectionChanged()
 {
-    const QModelIndexList rows = ui->listViewFotoPrint->selectionModel()->selectedRows(0);
     const QList<OrdiniLocal::OrdineRigaStampaLocal> all = fotoPrintModel->stampe();
+    const QVector<int> rows = selectedRowNumbers(ui->listViewFotoPrint->selectionModel(), all.size());
     const bool any = !rows.isEmpty();
     ui->actionSelectedFilesRemove->setEnabled(any);
     ui->toolButtonRemove->setEnabled(any);
@@ -1253,17 +1295,14 @@ void ArticoloStampaFotograficaComposer::on_selectedFilesSelectionChanged()
     ui->toolButtonSelectedFilesCangeStampaSettings->setEnabled(any);
     ui->actionPhotoEditor->setEnabled(any);
     ui->toolButtonPhotoEditor->setEnabled(any);
-    const bool oneMissing = rows.size() == 1 && rows.first().row() < all.size()
-                            && !QFileInfo::exists(all.at(rows.first().row()).FilePath);
+    const bool oneMissing = rows.size() == 1 && !QFileInfo::exists(all.at(rows.first()).FilePath);
     ui->actionSelectedFilesChange->setEnabled(oneMissing);
     ui->toolButtonSelectedFilesChange->setEnabled(oneMissing);
 
     QList<OrdiniLocal::OrdineRigaStampaLocal> selected;
     selected.reserve(rows.size());
-    for (const QModelIndex &row : rows) {
-        if (row.row() < all.size())
-            selected << all.at(row.row());
-    }
+    for (int row : rows)
+        selected << all.at(row);
     updateStampaProperties(selected);
 }
 
@@ -1275,15 +1314,16 @@ QMap<QString, QString> ArticoloStampaFotograficaComposer::getCommonStampaPropert
         return common;
     QString formato = righe.first().FormatoDesc;
     QString carta = righe.first().CartaDesc;
-    QString qta = QStringLiteral("%1").arg(righe.first().Qta, 0, 10);
+    const int firstQta = righe.first().Qta;
+    bool sameQta = true;
     for (const OrdiniLocal::OrdineRigaStampaLocal &riga : righe) {
         if (!formato.isEmpty() && riga.FormatoDesc != formato)
             formato.clear();
         if (!carta.isEmpty() && riga.CartaDesc != carta)
             carta.clear();
-        if (!qta.isEmpty() && QStringLiteral("%1").arg(riga.Qta, 0, 10) != qta)
-            qta.clear();
+        sameQta = sameQta && riga.Qta == firstQta;
     }
+    const QString qta = sameQta ? QStringLiteral("%1").arg(firstQta, 0, 10) : QString();
     common.insert(QStringLiteral("FormatoDesc"), formato);
     common.insert(QStringLiteral("CartaDesc"), carta);
     common.insert(QStringLiteral("Qta"), qta);
@@ -1315,9 +1355,11 @@ void ArticoloStampaFotograficaComposer::updateStampaProperties(const QList<Ordin
     ui->stampaCarta->setCurrentIndex(
         carta.isEmpty() ? -1 : ui->stampaCarta->findText(carta, Qt::MatchExactly | Qt::MatchCaseSensitive));
     const int idCarta = idByName(stampaCarteMap, carta);
-    if (idCarta > 0) {
+    // The list already holds that paper's formats when it was filled for it last.
+    if (idCarta > 0 && idCarta != panelFormatiCarta) {
         try {
             fillFormati(ordiniLocal.GetFormatiByCarta(ordiniLocal.CartaLocalFromDb(idCarta)));
+            panelFormatiCarta = idCarta;
         } catch (const Korvex2Exception &e) {
             // The format list stays as it was; no print changes.
             plainWarning(this, tr("Errore database"), messageOf(e));
@@ -1399,7 +1441,9 @@ void ArticoloStampaFotograficaComposer::on_stampaCarta_activated(const QString &
         return;
     try {
         const OrdiniLocal::CartaLocal carta = ordiniLocal.CartaLocalFromDb(idCarta);
+        panelFormatiCarta = 0;
         fillFormati(ordiniLocal.GetFormatiByCarta(carta));
+        panelFormatiCarta = idCarta;
         const int keep = ui->stampaFormato->findText(formato, Qt::MatchExactly | Qt::MatchCaseSensitive);
         ui->stampaFormato->setCurrentIndex(keep >= 0 ? keep : 0);
     } catch (const Korvex2Exception &) {

@@ -202,4 +202,7 @@ private:
     bool existingOrder = false;
     bool sendAfterSave = false;
     int closeResult = 0;
+
+    // The paper whose formats the panel's format list holds; 0 = the list of set-up.
+    int panelFormatiCarta = 0;
 };

@@ -436,19 +436,25 @@ void TestPrintSelection::editorActionTakesTheCurrentPrintAlone()
 
 void TestPrintSelection::editorOnAFailingCatalogue()
 {
-    Composer *composer = open(rowsOf({1}, 1));
+    Composer *composer = open(rowsOf({1, 3}, 1));
     const QStringList before = describe(prints(composer)->stampe());
     select(composer, {0});
     m_fixture->breakCatalogue();
-    // The button selects the print again: the panel cannot read its paper's formats, then the
-    // editor cannot read the catalogue's lists. Both say so; nothing opens.
+    // A print on another paper: the panel cannot read that paper's formats, says so and
+    // changes nothing.
+    m_answerer->answer(QMessageBox::Ok);
+    select(composer, {1});
+    QCOMPARE(m_answerer->count(), 1);
+    QCOMPARE(m_answerer->last().title, QStringLiteral("Errore database"));
+    QCOMPARE(describe(prints(composer)->stampe()), before);
+    // The button selects the print again (the panel fails again), then the editor cannot read
+    // the catalogue's lists: a warning, no editor, the normal cursor.
     m_answerer->answer(QMessageBox::Ok);
     m_answerer->answer(QMessageBox::Ok);
     child<QToolButton>(composer, "toolButtonPhotoEditor")->click();
-    QCOMPARE(m_answerer->count(), 2);
-    QCOMPARE(m_answerer->boxes().first().title, QStringLiteral("Errore database"));
+    QCOMPARE(m_answerer->count(), 3);
     QCOMPARE(m_answerer->last().className, QStringLiteral("QMessageBox"));
-    QCOMPARE(m_answerer->last().icon, QMessageBox::Warning);
+    QCOMPARE(m_answerer->last().title, QStringLiteral("Modifica stampa"));
     QVERIFY(!m_answerer->last().text.isEmpty());
     QCOMPARE(composer->cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(describe(prints(composer)->stampe()), before);

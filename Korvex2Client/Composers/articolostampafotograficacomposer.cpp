@@ -902,7 +902,19 @@ QRectF ArticoloStampaFotograficaComposer::recalculateCropArea(OrdiniLocal::Ordin
         image = imageUtility::getImageSize(riga.FilePath);
 
     OrdiniLocal store;
-    const OrdiniLocal::StampaLocal stampa = store.StampaLocalFromDb(riga.IdStampa);
+    return recalculateCropArea(riga, store.StampaLocalFromDb(riga.IdStampa), image);
+}
+
+QRectF ArticoloStampaFotograficaComposer::recalculateCropArea(const OrdiniLocal::OrdineRigaStampaLocal &riga,
+                                                              const OrdiniLocal::StampaLocal &stampa, QSize image)
+{
+    if (!image.isValid()) {
+        const auto cached = ArticoloStampaFotograficaFotoPrintModel::fileSizes.constFind(riga.FilePath);
+        if (cached != ArticoloStampaFotograficaFotoPrintModel::fileSizes.constEnd())
+            image = *cached;
+        else
+            image = imageUtility::getImageSize(riga.FilePath);
+    }
     QSize print(stampa.formato.colonna3, stampa.formato.colonna4);
 
     const bool printLandscape = print.width() > print.height();
@@ -1400,7 +1412,7 @@ void ArticoloStampaFotograficaComposer::applyStampaToSelected(const OrdiniLocal:
             riga.CartaDesc = stampa.carta.colonna2;
             // A crop of the old proportions would print smaller than the new format.
             if (riga.Transformation.Type == 2 && formatChanges)
-                riga.Transformation.CropRect = recalculateCropArea(riga);
+                riga.Transformation.CropRect = stampa.id > 0 ? recalculateCropArea(riga, stampa) : recalculateCropArea(riga);
             riga.Prezzo = stampa.prezzo;
             fotoPrintModel->editStampa(riga, index);
         }
@@ -1571,6 +1583,9 @@ void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesCangeStampaSet
     if (dialog->exec() == QDialog::Accepted) {
         try {
             const OrdiniLocal::OrdineRigaStampaLocal settings = dialog->getCurrentSettings();
+            // Every print gets the one product: read once, at the first print in crop mode.
+            OrdiniLocal::StampaLocal product;
+            bool productRead = false;
             for (const QModelIndex &index : rows) {
                 OrdiniLocal::OrdineRigaStampaLocal riga = all.at(index.row());
                 riga.CartaDesc = settings.CartaDesc;
@@ -1580,8 +1595,13 @@ void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesCangeStampaSet
                 riga.Codice = settings.Codice;
                 riga.Descrizione = settings.Descrizione;
                 riga.Prezzo = settings.Prezzo;
-                if (riga.Transformation.Type == 2)
-                    riga.Transformation.CropRect = recalculateCropArea(riga);
+                if (riga.Transformation.Type == 2) {
+                    if (!productRead) {
+                        product = ordiniLocal.StampaLocalFromDb(riga.IdStampa);
+                        productRead = true;
+                    }
+                    riga.Transformation.CropRect = recalculateCropArea(riga, product);
+                }
                 fotoPrintModel->editStampa(riga, index);
             }
         } catch (...) {

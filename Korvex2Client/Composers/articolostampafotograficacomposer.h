@@ -45,6 +45,9 @@ public:
     bool isSaving() const;
 
     QRectF recalculateCropArea(OrdiniLocal::OrdineRigaStampaLocal riga);
+    // The same for a product already read; an invalid image size is read as above.
+    QRectF recalculateCropArea(const OrdiniLocal::OrdineRigaStampaLocal &riga, const OrdiniLocal::StampaLocal &stampa,
+                               QSize image = QSize());
 
 public slots:
     void ordineToForm(bool isRefresh = false);

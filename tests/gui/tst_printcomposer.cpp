@@ -172,6 +172,7 @@ private slots:
     void uploadState();
     void failedWrite();
     void saveWhileTheQueueSendsIt();
+    void orderSentMeanwhile();
     void addAllAndSendReachesTheLaboratory();
 
 private:
@@ -871,6 +872,7 @@ void TestPrintComposer::uploadState_data()
     QTest::addColumn<QString>("change");
     QTest::addColumn<bool>("kept");
     QTest::newRow("unchanged") << "none" << true;
+    QTest::newRow("other file") << "path" << false;
     QTest::newRow("file grown") << "size" << false;
     QTest::newRow("other product") << "product" << false;
     QTest::newRow("other crop") << "crop" << false;
@@ -887,7 +889,10 @@ void TestPrintComposer::uploadState()
     riga.WsFileId = QStringLiteral("77");
     riga.Inviata = true;
     OrdiniLocal::OrdineRigaStampaLocal edited = riga;
-    if (change == QLatin1String("size")) {
+    if (change == QLatin1String("path")) {
+        edited.FilePath = m_fixture->photo(QStringLiteral("u2.jpg"), QSize(600, 400), 5);
+        edited.FileSize = riga.FileSize;
+    } else if (change == QLatin1String("size")) {
         // The row as the list holds it after the file changed under it.
         edited.FileSize += 1;
     } else if (change == QLatin1String("product")) {
@@ -989,6 +994,26 @@ void TestPrintComposer::saveWhileTheQueueSendsIt()
     QTest::qWait(300);
     QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
     QCOMPARE(onDisk.righeStampa.size(), 4);
+}
+
+// The order's file went while the composer was open (the queue sent the order): the save
+// tells so and writes nothing.
+void TestPrintComposer::orderSentMeanwhile()
+{
+    OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+    ordine.righeStampa << EngineFixture::printRow(m_fixture->photo(QStringLiteral("m.jpg"), QSize(600, 400)));
+    QVERIFY(m_fixture->save(ordine));
+    Composer *composer = open(ordine);
+    QTRY_COMPARE(prints(composer)->rowCount(), 1);
+    QVERIFY(QFile::remove(KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + m_fixture->orderFiles().constFirst()));
+    QSignalSpy finished(composer, &QDialog::finished);
+    m_answerer->answer(QStringLiteral("Salva e chiudi"));
+    m_answerer->answer(QMessageBox::Ok);
+    composer->reject();
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(m_answerer->count(), 2);
+    QCOMPARE(m_answerer->last().title, QStringLiteral("Ordine inviato"));
+    QVERIFY(m_fixture->orderFiles().isEmpty());
 }
 
 void TestPrintComposer::addAllAndSendReachesTheLaboratory()

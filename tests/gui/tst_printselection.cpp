@@ -614,6 +614,9 @@ void TestPrintSelection::oneOfThreeRowsReplaced()
     QCOMPARE(after.at(3).FilePath, QFileInfo(old).absoluteFilePath());
     QVERIFY(child<QToolButton>(composer, "toolButtonRemoveInvalid")->isVisibleTo(composer));
     QVERIFY(child<QToolButton>(composer, "toolButtonSelectedFilesChange")->isVisibleTo(composer));
+    composer->resize(1100, 720);
+    QTest::qWait(300);
+    saveShot(composer, QStringLiteral("composer-missing-files"));
     // Removing the prints of missing files takes the two left, and no other.
     m_answerer->answer(QMessageBox::Yes);
     child<QToolButton>(composer, "toolButtonRemoveInvalid")->click();

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "articolostampafotograficaitemmodel.h"
+#include "articolostampafotograficaitemsettings.h"
 #include "articolostampafotograficaitemwidget.h"
 #include "modalanswerer.h"
 #include "printeditfixture.h"
@@ -70,6 +71,7 @@ private slots:
     void tooltipShowsNamesAsText();
     void setDataAndRemoveRowsRefusals();
 
+    void formsConnectEverySlotByName();
     void cardWithoutRow();
     void cardFormatFirstThenPaper();
     void cardPaperFirst();
@@ -264,6 +266,34 @@ void TestPrintItems::setDataAndRemoveRowsRefusals()
 
 // ---------------------------------------------------------------------------------------------
 // Print card
+
+namespace {
+QStringList g_connectWarnings;
+void catchConnectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtWarningMsg && message.contains(QLatin1String("connectSlotsByName")))
+        g_connectWarnings << message;
+}
+} // namespace
+
+void TestPrintItems::formsConnectEverySlotByName()
+{
+    g_connectWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(catchConnectWarnings);
+    {
+        Card card;
+        ArticoloStampaFotograficaItemSettings settings;
+        QCOMPARE(settings.windowTitle(), QStringLiteral("Impostazioni di stampa"));
+        QCOMPARE(settings.size(), QSize(447, 220));
+        QCOMPARE(settings.findChild<QSpinBox *>(QStringLiteral("qta"))->maximum(), 10000);
+        QCOMPARE(settings.findChild<QLabel *>(QStringLiteral("label_4"))->buddy(),
+                 settings.findChild<QWidget *>(QStringLiteral("carta")));
+        QCOMPARE(card.findChild<QLabel *>(QStringLiteral("labelFormato"))->buddy(),
+                 card.findChild<QWidget *>(QStringLiteral("formato")));
+    }
+    qInstallMessageHandler(previous);
+    QVERIFY2(g_connectWarnings.isEmpty(), qPrintable(g_connectWarnings.join(QLatin1Char('\n'))));
+}
 
 void TestPrintItems::cardWithoutRow()
 {

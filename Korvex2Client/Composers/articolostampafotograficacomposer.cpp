@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QFontMetrics>
 #include <QItemSelectionModel>
@@ -11,13 +12,18 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <memory>
+
 #include "account.h"
 #include "articolostampafotograficafileselectionmodel.h"
+#include "articolostampafotograficafotoeditor.h"
 #include "articolostampafotograficafotoprintmodel.h"
+#include "articolostampafotograficaitemsettings.h"
 #include "imageutility.h"
 #include "korvex2exception.h"
 #include "korvexglobals.h"
@@ -43,6 +49,40 @@ void plainWarning(QWidget *parent, const QString &title, const QString &text,
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
+
+// The wait cursor on a window for the life of a scope, exceptions included.
+class WaitCursor
+{
+public:
+    explicit WaitCursor(QWidget *window)
+        : m_window(window)
+    {
+        m_window->setCursor(Qt::WaitCursor);
+    }
+    ~WaitCursor() { m_window->unsetCursor(); }
+    Q_DISABLE_COPY(WaitCursor)
+
+private:
+    QWidget *m_window;
+};
+
+// Suspends a widget's updates for the life of a scope, exceptions included.
+class UpdatesSuspended
+{
+public:
+    explicit UpdatesSuspended(QWidget *widget)
+        : m_widget(widget)
+        , m_wasEnabled(widget->updatesEnabled())
+    {
+        m_widget->setUpdatesEnabled(false);
+    }
+    ~UpdatesSuspended() { m_widget->setUpdatesEnabled(m_wasEnabled); }
+    Q_DISABLE_COPY(UpdatesSuspended)
+
+private:
+    QWidget *m_widget;
+    bool m_wasEnabled;
+};
 
 void setTextColour(QWidget *widget, const QColor &colour)
 {
@@ -862,7 +902,19 @@ QRectF ArticoloStampaFotograficaComposer::recalculateCropArea(OrdiniLocal::Ordin
         image = imageUtility::getImageSize(riga.FilePath);
 
     OrdiniLocal store;
-    const OrdiniLocal::StampaLocal stampa = store.StampaLocalFromDb(riga.IdStampa);
+    return recalculateCropArea(riga, store.StampaLocalFromDb(riga.IdStampa), image);
+}
+
+QRectF ArticoloStampaFotograficaComposer::recalculateCropArea(const OrdiniLocal::OrdineRigaStampaLocal &riga,
+                                                              const OrdiniLocal::StampaLocal &stampa, QSize image)
+{
+    if (!image.isValid()) {
+        const auto cached = ArticoloStampaFotograficaFotoPrintModel::fileSizes.constFind(riga.FilePath);
+        if (cached != ArticoloStampaFotograficaFotoPrintModel::fileSizes.constEnd())
+            image = *cached;
+        else
+            image = imageUtility::getImageSize(riga.FilePath);
+    }
     QSize print(stampa.formato.colonna3, stampa.formato.colonna4);
 
     const bool printLandscape = print.width() > print.height();
@@ -1014,49 +1066,553 @@ void ArticoloStampaFotograficaComposer::on_selectedFilesDataChanged()
     ui->toolButtonSelectedFilesChange->hide();
     ui->actionSelectedFilesChange->setVisible(false);
     ui->actionRemoveInvalid->setVisible(false);
-    ui->toolButtonAvanti->setEnabled(n > 0);
-    // Removing and selecting prints, and replacing missing files, are not offered yet: their
-    // commands stay disabled whatever the list holds.
-    ui->toolButtonRemoveAll->setEnabled(false);
-    ui->toolButtonSelectedFilesSelectAll->setEnabled(false);
-    ui->actionSelectedFilesSelectAll->setEnabled(false);
-    ui->actionSelectedFilesRemoveAll->setEnabled(false);
+    const bool any = n > 0;
+    ui->toolButtonAvanti->setEnabled(any);
+    ui->toolButtonRemoveAll->setEnabled(any);
+    ui->toolButtonSelectedFilesSelectAll->setEnabled(any);
+    ui->actionSelectedFilesSelectAll->setEnabled(any);
+    ui->actionSelectedFilesRemoveAll->setEnabled(any);
+    if (any && !fotoPrintModel->invalidFilesList().isEmpty()) {
+        ui->toolButtonRemoveInvalid->show();
+        ui->toolButtonSelectedFilesChange->show();
+        ui->actionSelectedFilesChange->setVisible(true);
+        ui->actionRemoveInvalid->setVisible(true);
+    }
     saved = false;
 }
 
 // ---------------------------------------------------------------------------------------------
-// Prints already in the list: not offered in this version
+// Missing files, replacement and removal of prints
+
+void ArticoloStampaFotograficaComposer::showFilesNotFoundAlert()
+{
+    repaint();
+    QMessageBox box(QMessageBox::Warning, tr("File non trovati"),
+                    tr("<h3>Attenzione, uno o più file non sono stati trovati!</h3>Puoi scegliere di rimuovere direttamente i file non trovati oppure continuare con la modifica per sostituirli manualmente"),
+                    QMessageBox::NoButton, this);
+    box.setTextFormat(Qt::RichText);
+    // One role for the three, so that they stay in this order.
+    QPushButton *continua = box.addButton(tr("Continua"), QMessageBox::ActionRole);
+    QPushButton *rimuovi = box.addButton(tr("Rimuovi file non trovati"), QMessageBox::ActionRole);
+    QPushButton *chiudi = box.addButton(tr("Chiudi"), QMessageBox::ActionRole);
+    box.setDefaultButton(continua);
+    box.setEscapeButton(continua);
+    box.exec();
+    if (box.clickedButton() == rimuovi) {
+        on_toolButtonRemoveInvalid_clicked();
+    } else if (box.clickedButton() == chiudi) {
+        saved = true;
+        close();
+    }
+}
+
+void ArticoloStampaFotograficaComposer::on_toolButtonRemoveInvalid_clicked()
+{
+    if (QMessageBox::question(this, tr("Elimina stampe non valide"),
+                              tr("Rimuovere tutte le stampe collegate a file non trovati?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    const QList<QFileInfo> invalid = fotoPrintModel->invalidFilesList();
+    for (const QFileInfo &file : invalid) {
+        const QList<int> rows = fotoPrintModel->filePath2righeStampaIndex(file.absoluteFilePath());
+        for (int k = rows.size() - 1; k >= 0; --k)
+            removeAt(rows.at(k));
+    }
+}
+
+void ArticoloStampaFotograficaComposer::on_actionRemoveInvalid_triggered()
+{
+    on_toolButtonRemoveInvalid_clicked();
+}
+
+void ArticoloStampaFotograficaComposer::removeAt(int index)
+{
+    const int count = fotoPrintModel->rowCount();
+    if (count == 0 || index < 0 || index >= count)
+        return;
+    QItemSelectionModel *selection = ui->listViewFotoPrint->selectionModel();
+    disconnect(selection, SIGNAL(selectionChanged(QItemSelection,QItemSelection)), this,
+               SLOT(on_selectedFilesSelectionChanged()));
+    fotoPrintModel->removeRows(index, 1);
+    on_selectedFilesDataChanged();
+    on_selectedFilesSelectionChanged();
+    connect(selection, SIGNAL(selectionChanged(QItemSelection,QItemSelection)), this,
+            SLOT(on_selectedFilesSelectionChanged()));
+}
+
+void ArticoloStampaFotograficaComposer::removeSelected()
+{
+    const WaitCursor wait(this);
+    QCoreApplication::processEvents();
+    // The list repaints once at the end, not the region of every removed selection.
+    const UpdatesSuspended suspended(ui->listViewFotoPrint);
+    // The first selected row, taken from the selection's first range (a list has one column),
+    // without building the list of every selected row for each removal.
+    QItemSelectionModel *selection = ui->listViewFotoPrint->selectionModel();
+    for (QItemSelection selected = selection->selection(); !selected.isEmpty(); selected = selection->selection())
+        removeAt(selected.first().top());
+}
+
+void ArticoloStampaFotograficaComposer::on_toolButtonRemove_clicked()
+{
+    if (ui->listViewFotoPrint->selectionModel()->selectedRows(0).isEmpty())
+        return;
+    if (QMessageBox::question(this, tr("Rimuovi Stampe"), tr("Rimuovere le stampe selezionate?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes)
+        removeSelected();
+}
+
+void ArticoloStampaFotograficaComposer::on_actionSelectedFilesRemove_triggered()
+{
+    on_toolButtonRemove_clicked();
+}
+
+void ArticoloStampaFotograficaComposer::on_toolButtonRemoveAll_clicked()
+{
+    if (fotoPrintModel->rowCount() == 0)
+        return;
+    if (QMessageBox::question(this, tr("Rimuovi tutti"),
+                              tr("Tutti gli elementi della lista verrano rimossi.\r\nSicuro di voler continuare?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    ui->listViewFotoPrint->selectAll();
+    removeSelected();
+}
+
+void ArticoloStampaFotograficaComposer::on_actionSelectedFilesRemoveAll_triggered()
+{
+    on_toolButtonRemoveAll_clicked();
+}
+
+void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesSelectAll_clicked()
+{
+    ui->listViewFotoPrint->selectAll();
+}
+
+void ArticoloStampaFotograficaComposer::on_actionSelectedFilesSelectAll_triggered()
+{
+    ui->listViewFotoPrint->selectAll();
+}
+
+void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesChange_clicked()
+{
+    const QModelIndex current = ui->listViewFotoPrint->currentIndex();
+    if (!current.isValid())
+        return;
+    if (changeFile(current.row(), QString(), false))
+        on_selectedFilesSelectionChanged();
+}
+
+void ArticoloStampaFotograficaComposer::on_actionSelectedFilesChange_triggered()
+{
+    on_toolButtonSelectedFilesChange_clicked();
+}
+
+bool ArticoloStampaFotograficaComposer::changeFile(int index, QString newFilePath, bool batchChangeCheck)
+{
+    // Each call replaces the file of its one row.
+    Q_UNUSED(batchChangeCheck)
+    if (index < 0 || index >= fotoPrintModel->rowCount())
+        return false;
+    OrdiniLocal::OrdineRigaStampaLocal riga = fotoPrintModel->stampe().at(index);
+    const QString oldPath = QFileInfo(riga.FilePath).absoluteFilePath();
+    bool missing = false;
+    for (const QFileInfo &file : fotoPrintModel->invalidFilesList()) {
+        if (file.absoluteFilePath() == oldPath) {
+            missing = true;
+            break;
+        }
+    }
+    if (!missing)
+        return false;
+
+    if (newFilePath.isEmpty()) {
+        const QString start = QFileInfo(riga.FilePath).absoluteDir().exists() ? riga.FilePath : QDir::homePath();
+        newFilePath = QFileDialog::getOpenFileName(this, QStringLiteral("Seleziona un file"), start,
+                                                   tr("Tutti i file (*.*);;Immagini (*.png *.xpm *.jpg *.jpeg *.bmp *.gif)"));
+    }
+    if (newFilePath.isEmpty() || !QFileInfo::exists(newFilePath))
+        return false;
+    // The laboratory's render needs an image: any other file would fail the whole order.
+    if (!imageUtility::isValidImage(newFilePath)) {
+        plainWarning(this, tr("Seleziona un file"),
+                     tr("Il file scelto non è un'immagine leggibile: %1").arg(QDir::toNativeSeparators(newFilePath)));
+        return false;
+    }
+
+    const WaitCursor wait(this);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const QFileInfo file(newFilePath);
+    riga.FilePath = file.absoluteFilePath();
+    riga.FileSize = file.size();
+    // A crop chosen on the old image stands where it lies inside the new one; else it is
+    // centred again. Fit rows keep theirs.
+    if (riga.Transformation.Type == 2) {
+        const QSize size = imageUtility::getImageSize(riga.FilePath);
+        const QRectF crop = riga.Transformation.CropRect;
+        const bool inside = size.width() > 0 && size.height() > 0 && !crop.isEmpty()
+                            && QRectF(QPointF(0, 0), QSizeF(size)).contains(crop);
+        if (!inside) {
+            try {
+                riga.Transformation.CropRect = recalculateCropArea(riga);
+            } catch (const Korvex2Exception &) {
+                riga.Transformation.CropRect = QRectF(0, 0, 0, 0);
+            }
+        }
+    }
+    try {
+        fotoPrintModel->editStampa(riga, fotoPrintModel->index(index, 0));
+    } catch (const Korvex2Exception &) {
+        // The row is in place; the list tells that its product is not available.
+    }
+    fotoPrintModel->loadThumbs(QSize(-1, -1), {riga});
+    on_selectedFilesDataChanged();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The panel of the selected prints
+
+// The selected rows of the print list in the selection's order, each once; the same rows as
+// the selection model's selectedRows(0) for a list, read from its ranges.
+static QVector<int> selectedRowNumbers(QItemSelectionModel *selection, int rowCount)
+{
+    QVector<int> rows;
+    QVector<bool> seen(rowCount, false);
+    const QItemSelection ranges = selection->selection();
+    for (const QItemSelectionRange &range : ranges) {
+        if (range.left() > 0 || range.parent().isValid())
+            continue;
+        for (int row = range.top(); row <= range.bottom() && row < rowCount; ++row) {
+            if (row >= 0 && !seen.at(row)) {
+                seen[row] = true;
+                rows << row;
+            }
+        }
+    }
+    return rows;
+}
+
+void ArticoloStampaFotograficaComposer::on_selectedFilesSelectionChanged()
+{
+    const QList<OrdiniLocal::OrdineRigaStampaLocal> all = fotoPrintModel->stampe();
+    const QVector<int> rows = selectedRowNumbers(ui->listViewFotoPrint->selectionModel(), all.size());
+    const bool any = !rows.isEmpty();
+    ui->actionSelectedFilesRemove->setEnabled(any);
+    ui->toolButtonRemove->setEnabled(any);
+    ui->actionSelectedFilesCangeStampaSettings->setEnabled(any);
+    ui->toolButtonSelectedFilesCangeStampaSettings->setEnabled(any);
+    ui->actionPhotoEditor->setEnabled(any);
+    ui->toolButtonPhotoEditor->setEnabled(any);
+    const bool oneMissing = rows.size() == 1 && !QFileInfo::exists(all.at(rows.first()).FilePath);
+    ui->actionSelectedFilesChange->setEnabled(oneMissing);
+    ui->toolButtonSelectedFilesChange->setEnabled(oneMissing);
+
+    QList<OrdiniLocal::OrdineRigaStampaLocal> selected;
+    selected.reserve(rows.size());
+    for (int row : rows)
+        selected << all.at(row);
+    updateStampaProperties(selected);
+}
+
+QMap<QString, QString> ArticoloStampaFotograficaComposer::getCommonStampaProperties(
+    const QList<OrdiniLocal::OrdineRigaStampaLocal> &righe)
+{
+    QMap<QString, QString> common;
+    if (righe.isEmpty())
+        return common;
+    QString formato = righe.first().FormatoDesc;
+    QString carta = righe.first().CartaDesc;
+    const int firstQta = righe.first().Qta;
+    bool sameQta = true;
+    for (const OrdiniLocal::OrdineRigaStampaLocal &riga : righe) {
+        if (!formato.isEmpty() && riga.FormatoDesc != formato)
+            formato.clear();
+        if (!carta.isEmpty() && riga.CartaDesc != carta)
+            carta.clear();
+        sameQta = sameQta && riga.Qta == firstQta;
+    }
+    const QString qta = sameQta ? QStringLiteral("%1").arg(firstQta, 0, 10) : QString();
+    common.insert(QStringLiteral("FormatoDesc"), formato);
+    common.insert(QStringLiteral("CartaDesc"), carta);
+    common.insert(QStringLiteral("Qta"), qta);
+    return common;
+}
 
 void ArticoloStampaFotograficaComposer::updateStampaProperties(const QList<OrdiniLocal::OrdineRigaStampaLocal> &righe)
 {
-    Q_UNUSED(righe)
-    ui->widgetSelectedStampeProperties->hide();
-    ui->toolButtonPhotoEditor->setEnabled(false);
-    ui->actionPhotoEditor->setEnabled(false);
-    ui->toolButtonSelectedFilesCangeStampaSettings->setEnabled(false);
-    ui->actionSelectedFilesCangeStampaSettings->setEnabled(false);
-    ui->toolButtonRemove->setEnabled(false);
-    ui->actionSelectedFilesRemove->setEnabled(false);
+    // Showing a selection sets the controls by program: their handlers react to the user
+    // only (the combos' activated signal; the copies box is blocked here).
+    ui->widgetSelectedStampeProperties->setEnabled(true);
+    ui->widgetSelectedStampeProperties->show();
+    const QSignalBlocker qtaBlocker(ui->stampaQta);
+    if (righe.isEmpty()) {
+        ui->stampaFormato->setCurrentIndex(-1);
+        ui->stampaCarta->setCurrentIndex(-1);
+        ui->stampaQta->setValue(1);
+        ui->stampaFormato->setEnabled(false);
+        ui->stampaCarta->setEnabled(false);
+        ui->stampaQta->setEnabled(false);
+        return;
+    }
+    const QMap<QString, QString> common = getCommonStampaProperties(righe);
+    ui->stampaFormato->setEnabled(true);
+    ui->stampaCarta->setEnabled(true);
+    ui->stampaQta->setEnabled(true);
+
+    const QString carta = common.value(QStringLiteral("CartaDesc"));
+    ui->stampaCarta->setCurrentIndex(
+        carta.isEmpty() ? -1 : ui->stampaCarta->findText(carta, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    const int idCarta = idByName(stampaCarteMap, carta);
+    // The list already holds that paper's formats when it was filled for it last.
+    if (idCarta > 0 && idCarta != panelFormatiCarta) {
+        try {
+            fillFormati(ordiniLocal.GetFormatiByCarta(ordiniLocal.CartaLocalFromDb(idCarta)));
+            panelFormatiCarta = idCarta;
+        } catch (const Korvex2Exception &e) {
+            // The format list stays as it was; no print changes.
+            plainWarning(this, tr("Errore database"), messageOf(e));
+        }
+    }
+    const QString formato = common.value(QStringLiteral("FormatoDesc"));
+    ui->stampaFormato->setCurrentIndex(
+        formato.isEmpty() ? -1 : ui->stampaFormato->findText(formato, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    const QString qta = common.value(QStringLiteral("Qta"));
+    ui->stampaQta->setValue(qta.isEmpty() ? 1 : qta.toInt(nullptr, 10));
 }
 
-void ArticoloStampaFotograficaComposer::showFilesNotFoundAlert() {}
-void ArticoloStampaFotograficaComposer::removeSelected() {}
-void ArticoloStampaFotograficaComposer::on_toolButtonRemove_clicked() {}
-void ArticoloStampaFotograficaComposer::on_toolButtonRemoveAll_clicked() {}
-void ArticoloStampaFotograficaComposer::on_toolButtonRemoveInvalid_clicked() {}
-void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesChange_clicked() {}
-void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesSelectAll_clicked() {}
-void ArticoloStampaFotograficaComposer::on_actionSelectedFilesSelectAll_triggered() {}
-void ArticoloStampaFotograficaComposer::on_actionSelectedFilesRemove_triggered() {}
-void ArticoloStampaFotograficaComposer::on_actionSelectedFilesRemoveAll_triggered() {}
-void ArticoloStampaFotograficaComposer::on_actionSelectedFilesChange_triggered() {}
-void ArticoloStampaFotograficaComposer::on_actionRemoveInvalid_triggered() {}
-void ArticoloStampaFotograficaComposer::on_stampaCarta_activated(const QString &) {}
-void ArticoloStampaFotograficaComposer::on_stampaFormato_activated(const QString &) {}
-void ArticoloStampaFotograficaComposer::on_stampaQta_valueChanged(int) {}
-void ArticoloStampaFotograficaComposer::on_listViewFotoPrint_doubleClicked(const QModelIndex &) {}
-void ArticoloStampaFotograficaComposer::on_toolButtonPhotoEditor_clicked() {}
-void ArticoloStampaFotograficaComposer::on_actionPhotoEditor_triggered() {}
-void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesCangeStampaSettings_clicked() {}
-void ArticoloStampaFotograficaComposer::on_actionSelectedFilesCangeStampaSettings_triggered() {}
-void ArticoloStampaFotograficaComposer::on_selectedFilesSelectionChanged() {}
+void ArticoloStampaFotograficaComposer::applyStampaToSelected(const OrdiniLocal::StampaLocal &stampa, bool recropAlways)
+{
+    const QModelIndexList rows = ui->listViewFotoPrint->selectionModel()->selectedRows(0);
+    const QList<OrdiniLocal::OrdineRigaStampaLocal> all = fotoPrintModel->stampe();
+    QMap<int, int> formatoOf; // product id -> its format id, for a paper choice
+    try {
+        for (const QModelIndex &index : rows) {
+            OrdiniLocal::OrdineRigaStampaLocal riga = all.at(index.row());
+            bool formatChanges = recropAlways;
+            if (!formatChanges) {
+                if (!formatoOf.contains(riga.IdStampa)) {
+                    int idFormato = -1;
+                    try {
+                        if (riga.IdStampa > 0)
+                            idFormato = ordiniLocal.StampaLocalFromDb(riga.IdStampa).formato.id;
+                    } catch (const Korvex2Exception &) {
+                    }
+                    formatoOf.insert(riga.IdStampa, idFormato);
+                }
+                formatChanges = formatoOf.value(riga.IdStampa) != stampa.formato.id;
+            }
+            riga.IdStampa = stampa.id;
+            riga.Codice = stampa.codice;
+            riga.Descrizione = stampa.descrizione;
+            riga.FormatoDesc = stampa.formato.colonna2;
+            riga.CartaDesc = stampa.carta.colonna2;
+            // A crop of the old proportions would print smaller than the new format.
+            if (riga.Transformation.Type == 2 && formatChanges)
+                riga.Transformation.CropRect = stampa.id > 0 ? recalculateCropArea(riga, stampa) : recalculateCropArea(riga);
+            riga.Prezzo = stampa.prezzo;
+            fotoPrintModel->editStampa(riga, index);
+        }
+    } catch (const Korvex2Exception &e) {
+        plainWarning(this, tr("Modifca Proprietà Stampe"), messageOf(e), QMessageBox::Critical);
+    }
+    on_selectedFilesDataChanged();
+}
+
+void ArticoloStampaFotograficaComposer::on_stampaFormato_activated(const QString &text)
+{
+    const int idFormato = idByName(stampaFormatiMap, text);
+    if (idFormato < 1)
+        return;
+    try {
+        ordiniLocal.FormatoLocalFromDb(idFormato);
+    } catch (const Korvex2Exception &) {
+        return;
+    }
+    if (ui->listViewFotoPrint->selectionModel()->selectedRows(0).isEmpty())
+        return;
+    OrdiniLocal::StampaLocal stampa;
+    try {
+        stampa = ordiniLocal.GetStampaByFormatoCarta(idByName(stampaFormatiMap, ui->stampaFormato->currentText()),
+                                                     idByName(stampaCarteMap, ui->stampaCarta->currentText()));
+    } catch (const Korvex2Exception &e) {
+        plainWarning(this, tr("Modifca Proprietà Stampe"), messageOf(e), QMessageBox::Critical);
+        return;
+    }
+    applyStampaToSelected(stampa, true);
+}
+
+void ArticoloStampaFotograficaComposer::on_stampaCarta_activated(const QString &text)
+{
+    const QString formato = ui->stampaFormato->currentText();
+    const int idCarta = idByName(stampaCarteMap, text);
+    if (idCarta < 1)
+        return;
+    try {
+        const OrdiniLocal::CartaLocal carta = ordiniLocal.CartaLocalFromDb(idCarta);
+        panelFormatiCarta = 0;
+        fillFormati(ordiniLocal.GetFormatiByCarta(carta));
+        panelFormatiCarta = idCarta;
+        const int keep = ui->stampaFormato->findText(formato, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        ui->stampaFormato->setCurrentIndex(keep >= 0 ? keep : 0);
+    } catch (const Korvex2Exception &) {
+        return;
+    }
+    if (ui->listViewFotoPrint->selectionModel()->selectedRows(0).isEmpty())
+        return;
+    OrdiniLocal::StampaLocal stampa;
+    try {
+        stampa = ordiniLocal.GetStampaByFormatoCarta(idByName(stampaFormatiMap, ui->stampaFormato->currentText()),
+                                                     idByName(stampaCarteMap, ui->stampaCarta->currentText()));
+    } catch (const Korvex2Exception &e) {
+        plainWarning(this, tr("Modifca Proprietà Stampe"), messageOf(e), QMessageBox::Critical);
+        return;
+    }
+    applyStampaToSelected(stampa, false);
+}
+
+void ArticoloStampaFotograficaComposer::on_stampaQta_valueChanged(int value)
+{
+    const QModelIndexList rows = ui->listViewFotoPrint->selectionModel()->selectedRows(0);
+    if (rows.isEmpty())
+        return;
+    const QList<OrdiniLocal::OrdineRigaStampaLocal> all = fotoPrintModel->stampe();
+    for (const QModelIndex &index : rows) {
+        OrdiniLocal::OrdineRigaStampaLocal riga = all.at(index.row());
+        riga.Qta = value;
+        try {
+            fotoPrintModel->editStampa(riga, index);
+        } catch (const Korvex2Exception &) {
+            // The row is in place; only the product cache could not be read.
+        }
+    }
+    on_selectedFilesDataChanged();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The photo editor
+
+void ArticoloStampaFotograficaComposer::openPhotoEditor(const QModelIndex &index)
+{
+    if (!index.isValid() || index.model() != fotoPrintModel || index.row() >= fotoPrintModel->rowCount())
+        return;
+    const WaitCursor wait(this);
+    QCoreApplication::processEvents();
+    std::unique_ptr<ArticoloStampaFotograficaFotoEditor> editor;
+    try {
+        editor = std::make_unique<ArticoloStampaFotograficaFotoEditor>(fotoPrintModel->stampe().at(index.row()),
+                                                                        nullptr);
+    } catch (const Korvex2Exception &e) {
+        plainWarning(this, tr("Modifica stampa"), messageOf(e));
+        return;
+    }
+    editor->setWindowFlags(Qt::Dialog | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
+                           | Qt::WindowCloseButtonHint);
+    connect(editor.get(), SIGNAL(dataChanged(OrdiniLocal::OrdineRigaStampaLocal,QPixmap)), this,
+            SLOT(on_editorDataChanged(OrdiniLocal::OrdineRigaStampaLocal,QPixmap)));
+    editor->exec();
+}
+
+void ArticoloStampaFotograficaComposer::on_listViewFotoPrint_doubleClicked(const QModelIndex &index)
+{
+    openPhotoEditor(index);
+}
+
+void ArticoloStampaFotograficaComposer::on_actionPhotoEditor_triggered()
+{
+    const QModelIndex current = ui->listViewFotoPrint->currentIndex();
+    ui->listViewFotoPrint->clearSelection();
+    if (!current.isValid())
+        return;
+    ui->listViewFotoPrint->setCurrentIndex(current);
+    openPhotoEditor(current);
+}
+
+void ArticoloStampaFotograficaComposer::on_toolButtonPhotoEditor_clicked()
+{
+    on_actionPhotoEditor_triggered();
+}
+
+void ArticoloStampaFotograficaComposer::on_editorDataChanged(OrdiniLocal::OrdineRigaStampaLocal riga, QPixmap thumb)
+{
+    Q_UNUSED(thumb)
+    const QModelIndex current = ui->listViewFotoPrint->selectionModel()->currentIndex();
+    if (!current.isValid())
+        return;
+    try {
+        fotoPrintModel->editStampa(riga, current);
+    } catch (const Korvex2Exception &e) {
+        plainWarning(this, tr("Modifica stampa"), messageOf(e));
+    }
+    fotoPrintModel->loadThumbs(QSize(-1, -1), {fotoPrintModel->stampe().at(current.row())});
+    on_selectedFilesDataChanged();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bulk print settings
+
+void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesCangeStampaSettings_clicked()
+{
+    const QModelIndexList rows = ui->listViewFotoPrint->selectionModel()->selectedRows(0);
+    const QList<OrdiniLocal::OrdineRigaStampaLocal> all = fotoPrintModel->stampe();
+    QList<OrdiniLocal::OrdineRigaStampaLocal> selected;
+    for (const QModelIndex &index : rows)
+        selected << all.at(index.row());
+    const QMap<QString, QString> common = getCommonStampaProperties(selected);
+
+    const QString failureTitle = tr("Modifica impostazioni di stampa");
+    const QString failureText = tr("Impossibile modificare le impostazioni di stampa a causa di un errore.");
+    std::unique_ptr<ArticoloStampaFotograficaItemSettings> dialog;
+    try {
+        dialog = std::make_unique<ArticoloStampaFotograficaItemSettings>(this);
+    } catch (const Korvex2Exception &) {
+        // Without the catalogue's lists there is nothing to choose from: no dialog, no change.
+        QMessageBox::warning(this, failureTitle, failureText, QMessageBox::Ok);
+        return;
+    }
+    dialog->setCarta(common.value(QStringLiteral("CartaDesc")));
+    dialog->setFormato(common.value(QStringLiteral("FormatoDesc")));
+    dialog->setQta(common.value(QStringLiteral("Qta")).toInt(nullptr, 10));
+    dialog->setWindowFlags(Qt::Tool);
+    dialog->setMinimumSize(dialog->size());
+    dialog->setMaximumSize(dialog->size());
+
+    if (dialog->exec() == QDialog::Accepted) {
+        try {
+            const OrdiniLocal::OrdineRigaStampaLocal settings = dialog->getCurrentSettings();
+            // Every print gets the one product: read once, at the first print in crop mode.
+            OrdiniLocal::StampaLocal product;
+            bool productRead = false;
+            for (const QModelIndex &index : rows) {
+                OrdiniLocal::OrdineRigaStampaLocal riga = all.at(index.row());
+                riga.CartaDesc = settings.CartaDesc;
+                riga.FormatoDesc = settings.FormatoDesc;
+                riga.IdStampa = settings.IdStampa;
+                riga.Qta = settings.Qta;
+                riga.Codice = settings.Codice;
+                riga.Descrizione = settings.Descrizione;
+                riga.Prezzo = settings.Prezzo;
+                if (riga.Transformation.Type == 2) {
+                    if (!productRead) {
+                        product = ordiniLocal.StampaLocalFromDb(riga.IdStampa);
+                        productRead = true;
+                    }
+                    riga.Transformation.CropRect = recalculateCropArea(riga, product);
+                }
+                fotoPrintModel->editStampa(riga, index);
+            }
+        } catch (...) {
+            QMessageBox::warning(this, failureTitle, failureText, QMessageBox::Ok);
+        }
+    }
+    dialog.reset();
+    on_selectedFilesDataChanged();
+}
+
+void ArticoloStampaFotograficaComposer::on_actionSelectedFilesCangeStampaSettings_triggered()
+{
+    on_toolButtonSelectedFilesCangeStampaSettings_clicked();
+}

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMap>
 #include <QPalette>
+#include <QPixmap>
 #include <QString>
 
 #include "editedorderwriter.h"
@@ -44,6 +45,9 @@ public:
     bool isSaving() const;
 
     QRectF recalculateCropArea(OrdiniLocal::OrdineRigaStampaLocal riga);
+    // The same for a product already read; an invalid image size is read as above.
+    QRectF recalculateCropArea(const OrdiniLocal::OrdineRigaStampaLocal &riga, const OrdiniLocal::StampaLocal &stampa,
+                               QSize image = QSize());
 
 public slots:
     void ordineToForm(bool isRefresh = false);
@@ -56,6 +60,11 @@ public slots:
     void dropFromFileSelection();
     void dropFromFileSystem(QList<QFileInfo> files, bool showWarningForInvalidFiles = true);
     void dropFromSelectedFiles();
+
+    // Missing files and removal of prints.
+    void showFilesNotFoundAlert();
+    bool changeFile(int index, QString newFilePath = QString(), bool batchChangeCheck = true);
+    void removeAt(int index);
 
 private slots:
     // Pages, navigation and closing.
@@ -101,8 +110,7 @@ private slots:
     void on_defaultCarta_activated(const QString &text);
     void on_defaultFormato_activated(const QString &text);
 
-    // Removal, replacement and settings of the prints already in the list: their controls stay
-    // disabled in this version of the composer, and these do nothing.
+    // Removal and replacement of prints, missing files.
     void on_toolButtonRemove_clicked();
     void on_toolButtonRemoveAll_clicked();
     void on_toolButtonRemoveInvalid_clicked();
@@ -113,15 +121,27 @@ private slots:
     void on_actionSelectedFilesRemoveAll_triggered();
     void on_actionSelectedFilesChange_triggered();
     void on_actionRemoveInvalid_triggered();
+
+    // The panel of the selected prints, the photo editor and the bulk settings.
+    void on_selectedFilesSelectionChanged();
     void on_stampaCarta_activated(const QString &text);
     void on_stampaFormato_activated(const QString &text);
     void on_stampaQta_valueChanged(int value);
     void on_listViewFotoPrint_doubleClicked(const QModelIndex &index);
     void on_toolButtonPhotoEditor_clicked();
     void on_actionPhotoEditor_triggered();
+    void on_editorDataChanged(OrdiniLocal::OrdineRigaStampaLocal riga, QPixmap thumb);
     void on_toolButtonSelectedFilesCangeStampaSettings_clicked();
     void on_actionSelectedFilesCangeStampaSettings_triggered();
-    void on_selectedFilesSelectionChanged();
+
+public:
+    // What the given prints share: "FormatoDesc", "CartaDesc" and "Qta", "" where they
+    // differ; no key at all for no prints.
+    QMap<QString, QString> getCommonStampaProperties(
+        const QList<OrdiniLocal::OrdineRigaStampaLocal> &righe = QList<OrdiniLocal::OrdineRigaStampaLocal>());
+    void updateStampaProperties(
+        const QList<OrdiniLocal::OrdineRigaStampaLocal> &righe = QList<OrdiniLocal::OrdineRigaStampaLocal>());
+    void removeSelected();
 
 private:
     // Set-up.
@@ -144,10 +164,10 @@ private:
     void endOfBatch();
     QAbstractItemView *fileSelectionView() const;
 
-    // The selected prints' panel and the missing-files alert; see the slots above.
-    void updateStampaProperties(const QList<OrdiniLocal::OrdineRigaStampaLocal> &righe);
-    void showFilesNotFoundAlert();
-    void removeSelected();
+    // The panel: applies a product (and, for a paper choice, crops only where the format
+    // changes) to the selected prints.
+    void applyStampaToSelected(const OrdiniLocal::StampaLocal &stampa, bool recropAlways);
+    void openPhotoEditor(const QModelIndex &index);
 
     void saveOrdine(bool send, int closeResult);
     void closeWithoutQuestion(int result);
@@ -185,4 +205,7 @@ private:
     bool existingOrder = false;
     bool sendAfterSave = false;
     int closeResult = 0;
+
+    // The paper whose formats the panel's format list holds; 0 = the list of set-up.
+    int panelFormatiCarta = 0;
 };

@@ -963,6 +963,15 @@ QList<Picture> pictures()
             p.drawText(QRectF(0, 0, 100, 100), Qt::AlignCenter, QStringLiteral("?"));
         });
     }};
+    // The print card's duplicate button: a second print behind the first, with a plus.
+    list << Picture{"add-source-copy.gif", [] {
+        return icon(24, [](QPainter &p) {
+            photoPrint(p, QRectF(22, 8, 58, 46), 6);
+            photoPrint(p, QRectF(8, 22, 58, 46), -4);
+            badge(p, green, 74, 74, 22);
+            plusSign(p, 74, 74, 22);
+        });
+    }};
     return list;
 }
 

@@ -5,7 +5,6 @@
 #include <QCursor>
 #include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QHeaderView>
 #include <QListWidgetItem>
 #include <QMessageBox>
@@ -33,12 +32,6 @@
 #include "wssettingslock.h"
 
 namespace {
-
-QHash<int, GestioneOrdini::ComposerOpener> &composerOpeners()
-{
-    static QHash<int, GestioneOrdini::ComposerOpener> openers;
-    return openers;
-}
 
 // The wait cursor while a service call or a folder scan runs on the GUI thread, restored on
 // every way out.
@@ -87,14 +80,6 @@ public:
 };
 
 } // namespace
-
-void GestioneOrdini::setComposerOpener(int ordineType, ComposerOpener opener)
-{
-    if (opener)
-        composerOpeners().insert(ordineType, std::move(opener));
-    else
-        composerOpeners().remove(ordineType);
-}
 
 GestioneOrdini::GestioneOrdini(QWidget *parent)
     : QDialog(parent)
@@ -453,7 +438,8 @@ void GestioneOrdini::modificaOrdine(QString uuid)
     if (!findSavedOrder(uuid, &ordine))
         return;
     const int type = OrdiniLocal().ordineType(ordine);
-    const ComposerOpener opener = (type == 1 || type == 2) ? composerOpeners().value(type) : ComposerOpener();
+    const OrdineUploadDialog::ComposerOpener opener =
+        (type == 1 || type == 2) ? OrdineUploadDialog::composerOpener(type) : OrdineUploadDialog::ComposerOpener();
     if (!opener) {
         QMessageBox::warning(this, tr("Modifica Ordine"),
                              tr("Impossibile avviare la modifica dell'ordine. Tipologia di ordine sconosciuta"),

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
 #include <vector>
 
 #include "ordinilocal.h"
@@ -44,11 +43,8 @@ public:
     Ordine *getSelectedOrdine();
     QList<OrdiniLocal::OrdineLocal> getSelectedOrdiniLocal();
 
-    // The composers that edit a saved order, by order kind (1 files, 2 prints): each opener
-    // runs its composer modally on the order with the given parent and returns once it is
-    // closed; the composer saves and queues its result itself.
-    using ComposerOpener = std::function<void(const OrdiniLocal::OrdineLocal &ordine, QWidget *parent)>;
-    static void setComposerOpener(int ordineType, ComposerOpener opener);
+    // A saved order is edited in the composer of its kind that OrdineUploadDialog's
+    // setComposerOpener() registered; the composer saves and queues its result itself.
 
 public slots:
     void on_listWidget_currentItemChanged(QListWidgetItem *current, QListWidgetItem *previous);

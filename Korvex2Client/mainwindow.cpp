@@ -50,10 +50,6 @@ const char articoliStyle[] =
     "background-color: qlineargradient(spread:pad, x1:0.5, y1:0, x2:0.5, y2:1, stop:0 rgba(208, 208, 208, 255), "
     "stop:1 rgba(255, 255, 255, 255));}";
 
-} // namespace
-
-namespace {
-
 // The queue window and the order manager open a local order in the composer of its kind,
 // modally; the composer saves and (de)queues its result itself.
 template <typename Composer>
@@ -69,8 +65,6 @@ void registerComposers()
 {
     OrdineUploadDialog::setComposerOpener(1, &runComposer<ArticoloInvioFileComposer>);
     OrdineUploadDialog::setComposerOpener(2, &runComposer<ArticoloStampaFotograficaComposer>);
-    GestioneOrdini::setComposerOpener(1, &runComposer<ArticoloInvioFileComposer>);
-    GestioneOrdini::setComposerOpener(2, &runComposer<ArticoloStampaFotograficaComposer>);
 }
 
 } // namespace

@@ -126,6 +126,11 @@ bool OrdineUploadDialog::hasComposer(int ordineType)
     return composerOpeners().contains(ordineType);
 }
 
+OrdineUploadDialog::ComposerOpener OrdineUploadDialog::composerOpener(int ordineType)
+{
+    return composerOpeners().value(ordineType);
+}
+
 // ---------------------------------------------------------------------------------------
 // The list of cards
 

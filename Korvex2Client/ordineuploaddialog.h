@@ -46,12 +46,16 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    // The composers, by order kind (1 files, 2 prints): each opener runs its composer modally
+    // The composers, by order kind (1 files, 2 prints), for this window and the order manager:
+    // each opener runs its composer modally
     // on the order, with parent as parent, and returns once it is closed. Until a kind has one,
     // an order of that kind with missing files can only have its sending cancelled.
     using ComposerOpener = std::function<void(const OrdiniLocal::OrdineLocal &ordine, QWidget *parent)>;
     static void setComposerOpener(int ordineType, ComposerOpener opener);
     static bool hasComposer(int ordineType);
+    // The opener of that kind (empty when none); the order manager opens its saved orders
+    // through the same ones.
+    static ComposerOpener composerOpener(int ordineType);
 
 signals:
     void filesNotFound();

@@ -29,6 +29,7 @@
 #include "enginefixture.h"
 #include "filesizelimit.h"
 #include "gestioneordini.h"
+#include "ordineuploaddialog.h"
 #include "korvexglobals.h"
 #include "labsimulator.h"
 #include "modalanswerer.h"
@@ -203,7 +204,7 @@ void TestGestioneOrdini::cleanup()
     queue->terminateUpload();
     QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 30000);
     queue->clearUploads();
-    GestioneOrdini::setComposerOpener(1, nullptr);
+    OrdineUploadDialog::setComposerOpener(1, nullptr);
     QDir(KorvexGlobals::ordersQueuePath()).removeRecursively();
     QCOMPARE(answerer->unexpected(), 0);
     answerer.reset();
@@ -545,7 +546,7 @@ void TestGestioneOrdini::editInComposer()
 
     // A composer as the real ones behave: it writes and queues its result itself.
     int opened = 0;
-    GestioneOrdini::setComposerOpener(1, [&](const OrdiniLocal::OrdineLocal &ordine, QWidget *parent) {
+    OrdineUploadDialog::setComposerOpener(1, [&](const OrdiniLocal::OrdineLocal &ordine, QWidget *parent) {
         ++opened;
         QVERIFY(parent);
         OrdiniLocal::OrdineLocal edited = ordine;
@@ -581,7 +582,7 @@ void TestGestioneOrdini::editWithoutRows()
     empty.ClienteFinale = QStringLiteral("Vuoto");
     QVERIFY(fixture->save(empty));
     int opened = 0;
-    GestioneOrdini::setComposerOpener(1, [&](const OrdiniLocal::OrdineLocal &, QWidget *) { ++opened; });
+    OrdineUploadDialog::setComposerOpener(1, [&](const OrdiniLocal::OrdineLocal &, QWidget *) { ++opened; });
     open();
     child<QListWidget>(window, "listWidget")->setCurrentRow(1);
     answerer->answer(QMessageBox::Ok);

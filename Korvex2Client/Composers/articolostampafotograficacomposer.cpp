@@ -2,6 +2,7 @@
 #include "ui_articolostampafotograficacomposer.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -91,6 +92,19 @@ void setTextColour(QWidget *widget, const QColor &colour)
     palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
     palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
     widget->setPalette(palette);
+}
+
+// Fills a combo with the names of catalogue records (paper or format) and the map from
+// their ids to those names.
+template <typename Record>
+void fillNames(QMap<int, QString> &names, QComboBox *combo, const QList<Record> &records)
+{
+    names.clear();
+    combo->clear();
+    for (const Record &record : records) {
+        names.insert(record.id, record.colonna2);
+        combo->addItem(record.colonna2);
+    }
 }
 
 } // namespace
@@ -805,42 +819,22 @@ int ArticoloStampaFotograficaComposer::idByName(const QMap<int, QString> &map, c
 
 void ArticoloStampaFotograficaComposer::fillDefaultFormati(const QList<OrdiniLocal::FormatoLocal> &formati)
 {
-    defaultFormatiMap.clear();
-    ui->defaultFormato->clear();
-    for (const OrdiniLocal::FormatoLocal &formato : formati) {
-        defaultFormatiMap.insert(formato.id, formato.colonna2);
-        ui->defaultFormato->addItem(formato.colonna2);
-    }
+    fillNames(defaultFormatiMap, ui->defaultFormato, formati);
 }
 
 void ArticoloStampaFotograficaComposer::fillDefaultCarte(const QList<OrdiniLocal::CartaLocal> &carte)
 {
-    defaultCarteMap.clear();
-    ui->defaultCarta->clear();
-    for (const OrdiniLocal::CartaLocal &carta : carte) {
-        defaultCarteMap.insert(carta.id, carta.colonna2);
-        ui->defaultCarta->addItem(carta.colonna2);
-    }
+    fillNames(defaultCarteMap, ui->defaultCarta, carte);
 }
 
 void ArticoloStampaFotograficaComposer::fillFormati(const QList<OrdiniLocal::FormatoLocal> &formati)
 {
-    stampaFormatiMap.clear();
-    ui->stampaFormato->clear();
-    for (const OrdiniLocal::FormatoLocal &formato : formati) {
-        stampaFormatiMap.insert(formato.id, formato.colonna2);
-        ui->stampaFormato->addItem(formato.colonna2);
-    }
+    fillNames(stampaFormatiMap, ui->stampaFormato, formati);
 }
 
 void ArticoloStampaFotograficaComposer::fillCarte(const QList<OrdiniLocal::CartaLocal> &carte)
 {
-    stampaCarteMap.clear();
-    ui->stampaCarta->clear();
-    for (const OrdiniLocal::CartaLocal &carta : carte) {
-        stampaCarteMap.insert(carta.id, carta.colonna2);
-        ui->stampaCarta->addItem(carta.colonna2);
-    }
+    fillNames(stampaCarteMap, ui->stampaCarta, carte);
 }
 
 void ArticoloStampaFotograficaComposer::recomputeDefaultStampa()

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -14,6 +15,7 @@
 #include <QVariant>
 
 #include <cstdio>
+#include <limits>
 #include <zlib.h>
 
 #include "korvex2exception.h"
@@ -39,19 +41,84 @@ quint32 le32(const char *p)
     return static_cast<quint32>(le16(p)) | (static_cast<quint32>(le16(p + 2)) << 16);
 }
 
+quint64 le64(const char *p)
+{
+    return static_cast<quint64>(le32(p)) | (static_cast<quint64>(le32(p + 4)) << 32);
+}
+
+// Where the central directory lies and how many entries it holds.
+struct Directory
+{
+    quint64 count = 0;
+    quint64 size = 0;
+    quint64 offset = 0;
+};
+
+// The zip64 end record at `at`: its counts and place of the directory take the place of
+// the 16- and 32-bit ones. Archives spread over several disks are refused.
+bool readZip64EndRecord(QFile &file, qint64 at, Directory *directory)
+{
+    if (!file.seek(at))
+        return false;
+    const QByteArray record = file.read(56);
+    if (record.size() != 56 || le32(record.constData()) != 0x06064b50)
+        return false;
+    const char *r = record.constData();
+    if (le32(r + 16) != 0 || le32(r + 20) != 0 || le64(r + 24) != le64(r + 32))
+        return false;
+    directory->count = le64(r + 32);
+    directory->size = le64(r + 40);
+    directory->offset = le64(r + 48);
+    return true;
+}
+
+// An entry's zip64 extra field holds, in this order, those of its sizes and its offset
+// whose 32-bit fields are all ones.
+bool applyZip64Extra(const QByteArray &extra, quint64 *uncompressed, quint64 *compressed, quint64 *localOffset)
+{
+    quint64 *const fields[] = {uncompressed, compressed, localOffset};
+    bool needed = false;
+    for (quint64 *field : fields)
+        needed = needed || *field == 0xFFFFFFFFu;
+    if (!needed)
+        return true;
+    int pos = 0;
+    while (pos + 4 <= extra.size()) {
+        const quint16 id = le16(extra.constData() + pos);
+        const int length = le16(extra.constData() + pos + 2);
+        if (pos + 4 + length > extra.size())
+            return false;
+        if (id == 0x0001) {
+            int at = pos + 4;
+            for (quint64 *field : fields) {
+                if (*field != 0xFFFFFFFFu)
+                    continue;
+                if (at + 8 > pos + 4 + length)
+                    return false;
+                *field = le64(extra.constData() + at);
+                at += 8;
+            }
+            return true;
+        }
+        pos += 4 + length;
+    }
+    return false;
+}
+
 // The first bytes of an entry's data, inflated when needed; links hold their target there.
-bool entryData(QFile &file, quint32 localOffset, quint16 method, quint32 compressed, quint32 size,
+bool entryData(QFile &file, quint64 localOffset, quint16 method, quint64 compressed, quint64 size,
                QByteArray *data)
 {
-    constexpr quint32 maxLinkSize = 4096;
-    if (size > maxLinkSize || compressed > maxLinkSize * 2 || !file.seek(localOffset))
+    constexpr quint64 maxLinkSize = 4096;
+    if (size > maxLinkSize || compressed > maxLinkSize * 2 || localOffset > quint64(file.size())
+        || !file.seek(qint64(localOffset)))
         return false;
     const QByteArray header = file.read(30);
     if (header.size() != 30 || le32(header.constData()) != 0x04034b50)
         return false;
-    if (!file.seek(localOffset + 30 + le16(header.constData() + 26) + le16(header.constData() + 28)))
+    if (!file.seek(qint64(localOffset) + 30 + le16(header.constData() + 26) + le16(header.constData() + 28)))
         return false;
-    const QByteArray raw = file.read(compressed);
+    const QByteArray raw = file.read(qint64(compressed));
     if (raw.size() != static_cast<int>(compressed))
         return false;
     if (method == 0) {
@@ -65,9 +132,9 @@ bool entryData(QFile &file, quint32 localOffset, quint16 method, quint32 compres
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
         return false;
     stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(raw.constData()));
-    stream.avail_in = compressed;
+    stream.avail_in = static_cast<uInt>(compressed);
     stream.next_out = reinterpret_cast<Bytef *>(data->data());
-    stream.avail_out = size;
+    stream.avail_out = static_cast<uInt>(size);
     const int result = inflate(&stream, Z_FINISH);
     inflateEnd(&stream);
     return result == Z_STREAM_END && stream.total_out == size;
@@ -85,6 +152,49 @@ bool isAbsolute(const QString &path)
 }
 
 Launcher *currentLauncher = nullptr;
+
+bool insideFolder(const QString &path, const QString &root)
+{
+    return path.startsWith(root + QLatin1Char('/'));
+}
+
+// What unzip left in `folder`, looked at without following links: every link must lead to
+// something inside the folder, and no entry of the archive may lie beneath a link.
+bool checkUnpackedTree(const QString &folder, const QList<ArchiveEntry> &entries, QString *error)
+{
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    if (root.isEmpty()) {
+        *error = tr("Impossibile estrarre l'archivio dell'aggiornamento (%1).").arg(folder);
+        return false;
+    }
+    QDirIterator walk(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                      QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        walk.next();
+        const QFileInfo info = walk.fileInfo();
+        if (!info.isSymLink())
+            continue;
+        // A link that leads nowhere may lead out once its target appears.
+        const QString target = info.canonicalFilePath();
+        if (target.isEmpty() || !insideFolder(target, root)) {
+            *error = tr("L'archivio dell'aggiornamento contiene un collegamento non ammesso: %1 -> %2")
+                         .arg(QDir(folder).relativeFilePath(info.filePath()), info.symLinkTarget());
+            return false;
+        }
+    }
+    for (const ArchiveEntry &entry : entries) {
+        const QStringList segments = entry.name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        QString path = folder;
+        for (int i = 0; i + 1 < segments.size(); ++i) {
+            path += QLatin1Char('/') + segments.at(i);
+            if (QFileInfo(path).isSymLink()) {
+                *error = tr("L'archivio dell'aggiornamento contiene un percorso non ammesso: %1").arg(entry.name);
+                return false;
+            }
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -145,31 +255,67 @@ bool readArchive(const QString &zipPath, QList<ArchiveEntry> *entries, QString *
         *error = notArchive;
         return false;
     }
-    const quint16 count = le16(end.constData() + eocd + 10);
-    const quint32 dirSize = le32(end.constData() + eocd + 12);
-    const quint32 dirOffset = le32(end.constData() + eocd + 16);
-    if (dirOffset == 0xFFFFFFFFu || static_cast<qint64>(dirOffset) + dirSize > size || !file.seek(dirOffset)) {
+    const char *record = end.constData() + eocd;
+    const qint64 endRecordAt = size - tail + eocd;
+    Directory directory;
+    directory.count = le16(record + 10);
+    directory.size = le32(record + 12);
+    directory.offset = le32(record + 16);
+    // The directory ends where the record that describes it starts.
+    qint64 directoryEnd = endRecordAt;
+    bool zip64 = false;
+    // unzip takes the zip64 end record whenever its locator lies right before the end
+    // record: so does this check, and an end record that needs one without it is refused.
+    if (endRecordAt >= 20 && file.seek(endRecordAt - 20)) {
+        const QByteArray locator = file.read(20);
+        if (locator.size() == 20 && le32(locator.constData()) == 0x07064b50) {
+            const quint64 at = le64(locator.constData() + 8);
+            if (at + 56 > quint64(endRecordAt - 20) || !readZip64EndRecord(file, qint64(at), &directory)) {
+                *error = notArchive;
+                return false;
+            }
+            zip64 = true;
+            directoryEnd = qint64(at);
+        }
+    }
+    if (!zip64 && (directory.count == 0xFFFF || directory.size == 0xFFFFFFFFu || directory.offset == 0xFFFFFFFFu)) {
         *error = notArchive;
         return false;
     }
-    const QByteArray dir = file.read(dirSize);
+    // No bytes before the archive or between its directory and its end: unzip would read
+    // the directory somewhere else than where it says it is.
+    if (directory.offset > quint64(directoryEnd) || directory.offset + directory.size != quint64(directoryEnd)
+        || directory.size > quint64(std::numeric_limits<int>::max()) || !file.seek(qint64(directory.offset))) {
+        *error = notArchive;
+        return false;
+    }
+    const QByteArray dir = file.read(qint64(directory.size));
+    if (dir.size() != int(directory.size)) {
+        *error = notArchive;
+        return false;
+    }
+    // unzip reads entry after entry for as long as they follow: every one of them is
+    // checked, and they must be exactly what the end record counts.
     int pos = 0;
-    for (int n = 0; n < count; ++n) {
+    quint64 found = 0;
+    while (pos < dir.size()) {
         if (pos + 46 > dir.size() || le32(dir.constData() + pos) != 0x02014b50) {
             *error = notArchive;
             return false;
         }
         const char *h = dir.constData() + pos;
-        const quint16 madeBy = le16(h + 4);
         const quint16 flags = le16(h + 8);
         const quint16 method = le16(h + 10);
-        const quint32 compressed = le32(h + 20);
-        const quint32 uncompressed = le32(h + 24);
+        quint64 compressed = le32(h + 20);
+        quint64 uncompressed = le32(h + 24);
         const quint16 nameLength = le16(h + 28);
-        const int skip = 46 + nameLength + le16(h + 30) + le16(h + 32);
+        const quint16 extraLength = le16(h + 30);
+        const int skip = 46 + nameLength + extraLength + le16(h + 32);
         const quint32 external = le32(h + 38);
-        const quint32 localOffset = le32(h + 42);
-        if (pos + skip > dir.size()) {
+        quint64 localOffset = le32(h + 42);
+        if (pos + skip > dir.size()
+            || !applyZip64Extra(QByteArray::fromRawData(h + 46 + nameLength, extraLength), &uncompressed,
+                                &compressed, &localOffset)) {
             *error = notArchive;
             return false;
         }
@@ -178,7 +324,9 @@ bool readArchive(const QString &zipPath, QList<ArchiveEntry> *entries, QString *
         entry.name = (flags & 0x800) ? QString::fromUtf8(rawName) : QString::fromLatin1(rawName);
         if (rawName.contains('\0'))
             entry.name = QStringLiteral("/");
-        entry.isLink = (madeBy >> 8) == 3 && ((external >> 16) & 0170000) == 0120000;
+        // The file type of the Unix mode in the upper half: unzip makes a link of it under
+        // whatever host the packer named, not only under Unix.
+        entry.isLink = ((external >> 16) & 0170000) == 0120000;
         if (entry.isLink) {
             QByteArray target;
             if ((flags & 1) || !entryData(file, localOffset, method, compressed, uncompressed, &target)) {
@@ -189,6 +337,11 @@ bool readArchive(const QString &zipPath, QList<ArchiveEntry> *entries, QString *
         }
         entries->append(entry);
         pos += skip;
+        ++found;
+    }
+    if (found != directory.count) {
+        *error = notArchive;
+        return false;
     }
     return true;
 }
@@ -273,17 +426,23 @@ QString unpackProgram(const QString &zipPath, const QString &programName, QStrin
         QDir(folder).removeRecursively();
         return QString();
     }
+    if (!checkUnpackedTree(folder, entries, error)) {
+        QDir(folder).removeRecursively();
+        return QString();
+    }
     const QString program = folder + QLatin1Char('/') + programName;
     const QFileInfo info(program);
     const QString root = QFileInfo(folder).canonicalFilePath();
     if (!info.exists() || !info.isFile()
-        || !info.canonicalFilePath().startsWith(root + QLatin1Char('/'))) {
+        || !insideFolder(info.canonicalFilePath(), root)) {
         *error = tr("L'archivio dell'aggiornamento non contiene il programma %1.").arg(programName);
         QDir(folder).removeRecursively();
         return QString();
     }
-    if (!makeExecutable(info.canonicalFilePath(), error))
+    if (!makeExecutable(info.canonicalFilePath(), error)) {
+        QDir(folder).removeRecursively();
         return QString();
+    }
     return program;
 }
 

@@ -26,17 +26,21 @@ struct ArchiveEntry
     QString linkTarget; // links only
 };
 
-// Reads the archive's directory (and the targets of its links). False with *error when
-// the file is no readable archive.
+// Reads the archive's directory (and the targets of its links): every entry that unzip
+// would unpack, the zip64 end record taken into account. An entry is a link when the Unix
+// file type in its attributes says so, whatever the host that packed it. False with *error
+// when the file is no readable archive, or its directory is not where its end says.
 bool readArchive(const QString &zipPath, QList<ArchiveEntry> *entries, QString *error);
 // False with *error when an entry would land outside the target folder: an absolute path,
 // a "..", a link that is absolute or climbs, an entry beneath a link.
 bool checkArchiveEntries(const QList<ArchiveEntry> &entries, QString *error);
 
 // Checks the archive, unpacks it into a new private folder (the system's unzip, without
-// text conversion, its exit code checked) and returns the unpacked program: `programName`
-// in that folder, a regular file inside it, made executable. Empty with *error otherwise;
-// *timedOut tells an unzip that did not finish in time.
+// text conversion, its exit code checked), checks what was unpacked (every link leads
+// inside the folder, nothing lies beneath a link) and returns the unpacked program:
+// `programName` in that folder, a regular file inside it, made executable. Empty with
+// *error otherwise, and the folder removed; *timedOut tells an unzip that did not finish
+// in time.
 QString unpackProgram(const QString &zipPath, const QString &programName, QString *error,
                       bool *timedOut = nullptr, int timeoutMs = 30000);
 

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QThread>
@@ -34,6 +35,7 @@
 #include "modalanswerer.h"
 #include "ordineupload.h"
 #include "startup.h"
+#include "updateinstaller.h"
 #include "updatepackage.h"
 #include "updateswaitingdialog.h"
 #include "utente.h"
@@ -121,6 +123,62 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly))
         qFatal("cannot write %s", qPrintable(path));
     file.write(bytes);
+}
+
+// Archives as other packers write them, made by Python's zipfile, which sets any host and
+// attributes: always the program, and besides it, by kind,
+//   host-N   a link "fuori" to `outside`, packed under host N;
+//   zip64    65,536 small files and, last, that link: a zip64 archive;
+//   wrapped  the same without its zip64 records, the entries counted modulo 65,536;
+//   lib      a file lib/dati.txt;
+//   plain    nothing more.
+const char archiveMaker[] = R"(
+import struct, sys, zipfile
+kind, out, outside = sys.argv[1:4]
+
+def add(z, name, data, mode, host=3, dosBits=0):
+    info = zipfile.ZipInfo(name)
+    info.create_system = host
+    info.external_attr = (mode << 16) | dosBits
+    z.writestr(info, data)
+
+with zipfile.ZipFile(out, "w") as z:
+    add(z, "Korvex2Client", b"#!/bin/sh\necho avviato > \"$KORVEX_TEST_MARKER\"\n", 0o100755)
+    if kind.startswith("host-"):
+        host = int(kind[5:])
+        # Under a DOS host, unzip takes the Unix mode when it agrees with the DOS bits.
+        if host == 0:
+            add(z, "fuori", outside.encode(), 0o120444, host, 0x01)
+        else:
+            add(z, "fuori", outside.encode(), 0o120777, host)
+    elif kind in ("zip64", "wrapped"):
+        for n in range(65536):
+            add(z, "riempimento/%d/%d" % (n // 1000, n), b"", 0o100644)
+        add(z, "fuori", outside.encode(), 0o120777)
+    elif kind == "lib":
+        add(z, "lib/dati.txt", b"riga\n", 0o100644)
+
+if kind == "wrapped":
+    data = open(out, "rb").read()
+    locator = data[-42:-22]
+    assert locator[:4] == b"PK\x06\x07"
+    record = struct.unpack("<Q", locator[8:16])[0]
+    sig, disk, cdDisk, onDisk, total, size, offset, comment = struct.unpack("<4s4H2LH", data[-22:])
+    count = 65538 & 0xFFFF
+    open(out, "wb").write(data[:record] + struct.pack("<4s4H2LH", sig, disk, cdDisk, count, count, size, offset, comment))
+)";
+
+bool makeArchive(const QString &kind, const QString &path, const QString &outside, QString *error)
+{
+    QProcess python;
+    python.setProcessChannelMode(QProcess::MergedChannels);
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QString::fromUtf8(archiveMaker), kind, path, outside});
+    if (!python.waitForFinished(120000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
+        *error = python.errorString() + QLatin1Char(' ') + QString::fromLocal8Bit(python.readAll());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -233,6 +291,8 @@ private slots:
     void catalogueReplacement_data();
     void catalogueReplacement();
     void validCatalogueReplacesTheDatabase();
+    void refusedArchivesStartNothing_data();
+    void refusedArchivesStartNothing();
 
     void checkAfterLoginInstallsTheCatalogue();
     void checkAfterLoginInstallsTheProgram();
@@ -337,7 +397,8 @@ void TestUpdateInstall::archiveChecks_data()
     QTest::newRow("program is a folder") << QList<ZipEntry>{{"Korvex2Client/", QByteArray(), false, 040755}}
                                          << QByteArray() << "non contiene il programma";
     QTest::newRow("program is a link out of the folder")
-        << QList<ZipEntry>{{"Korvex2Client", "bin/sh", true}} << QByteArray() << "non contiene il programma";
+        << QList<ZipEntry>{{"Korvex2Client", "bin/sh", true}} << QByteArray()
+        << "collegamento non ammesso: Korvex2Client -> ";
 }
 
 void TestUpdateInstall::archiveChecks()
@@ -516,6 +577,85 @@ void TestUpdateInstall::validCatalogueReplacesTheDatabase()
     QCOMPARE(q.value(0).toString(), QStringLiteral("Stampe rinnovate"));
     // The download stays where it was.
     QVERIFY(QFile::exists(downloaded));
+}
+
+void TestUpdateInstall::refusedArchivesStartNothing_data()
+{
+    QTest::addColumn<QString>("kind");
+    // A stand-in for unzip, or empty for the system's own; $KORVEX_TEST_OUTSIDE is the folder
+    // outside.
+    QTest::addColumn<QByteArray>("unzip");
+    QTest::addColumn<QString>("errorPart");
+    const QString linkOut = QStringLiteral("contiene un collegamento non ammesso: fuori -> ");
+    // unzip makes links of entries packed under these hosts as well as under Unix.
+    for (int host : {0, 2, 5, 16, 30})
+        QTest::addRow("link packed under host %d", host) << QStringLiteral("host-%1").arg(host) << QByteArray() << linkOut;
+    QTest::newRow("zip64, the last of 65,538 entries a link") << "zip64" << QByteArray() << linkOut;
+    QTest::newRow("65,538 entries counted as 2, no zip64 record")
+        << "wrapped" << QByteArray() << "non è un archivio valido";
+    // What unzip leaves is looked at too, whatever the archive said.
+    QTest::newRow("unzip leaves a link leading out")
+        << "plain"
+        << QByteArray("#!/bin/sh\nprintf '#!/bin/sh\\n' > \"$5/Korvex2Client\"\nln -s \"$KORVEX_TEST_OUTSIDE\" \"$5/fuori\"\n")
+        << linkOut;
+    QTest::newRow("unzip leaves an entry beneath a link")
+        << "lib"
+        << QByteArray("#!/bin/sh\nprintf '#!/bin/sh\\n' > \"$5/Korvex2Client\"\nmkdir \"$5/altrove\"\n"
+                      "printf 'riga\\n' > \"$5/altrove/dati.txt\"\nln -s altrove \"$5/lib\"\n")
+        << "percorso non ammesso: lib/dati.txt";
+}
+
+void TestUpdateInstall::refusedArchivesStartNothing()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, unzip);
+    QFETCH(QString, errorPart);
+    // A folder outside the unpacking place, with what a link leading out would reach.
+    QTemporaryDir outside;
+    writeBytes(outside.path() + QStringLiteral("/intatto.txt"), "intatto");
+    QString error;
+    QVERIFY2(makeArchive(kind, sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"), outside.path(), &error),
+             qPrintable(error));
+    QTemporaryDir bin;
+    const QByteArray oldPath = qgetenv("PATH");
+    if (!unzip.isEmpty()) {
+        writeBytes(bin.path() + QStringLiteral("/unzip"), unzip);
+        QFile::setPermissions(bin.path() + QStringLiteral("/unzip"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        qputenv("PATH", QFile::encodeName(bin.path()) + ":" + oldPath);
+        qputenv("KORVEX_TEST_OUTSIDE", QFile::encodeName(outside.path()));
+    }
+
+    AggiornamentoItem item;
+    item.componente = korvex2__IdComponenteType__Programma;
+    item.major = 2;
+    item.minor = 2;
+    item.build = 0;
+    item.url = (sim->baseUrl() + QStringLiteral("aggiornamenti/Korvex2Client.zip")).toStdString();
+    ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Yes); // "Aggiornamento Applicazione"
+    leaveOpen(answerer);               // the download
+    answerer.answer(QMessageBox::Ok);  // the refusal
+    const UpdateInstaller::Outcome outcome =
+        UpdateInstaller::offer(nullptr, korvex2__IdComponenteType__Programma, item);
+    qputenv("PATH", oldPath);
+
+    QVERIFY(outcome == UpdateInstaller::Outcome::NotInstalled);
+    QCOMPARE(answerer.count(), 3);
+    QCOMPARE(answerer.last().title, QStringLiteral("Aggiornamento Apllicazione"));
+    QVERIFY2(answerer.last().text.contains(errorPart.toHtmlEscaped()), qPrintable(answerer.last().text));
+    QCOMPARE(answerer.unexpected(), 0);
+    // Nothing started, nothing left: of the private folders only the download's, with the
+    // archive alone; the folder outside as it was.
+    QVERIFY(launcher.started.isEmpty());
+    QCOMPARE(launcher.quits, 0);
+    QVERIFY(!QFile::exists(marker));
+    const QStringList folders = QDir(temp->path()).entryList({QStringLiteral("korvex2-update-*")}, QDir::Dirs);
+    QCOMPARE(folders.size(), 1);
+    QCOMPARE(QDir(temp->path() + QLatin1Char('/') + folders.first())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("Korvex2Client.zip")});
+    QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("intatto.txt")});
 }
 
 void TestUpdateInstall::checkAfterLoginInstallsTheCatalogue()

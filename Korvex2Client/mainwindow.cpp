@@ -600,6 +600,11 @@ void MainWindow::checkForUpdates()
     connect(updatesWatcher, &UpdatesWatcher::errorOccurred, this, &MainWindow::onUpdatesErrorOccurred);
     pendingUpdateQueries = 2;
 
+    waitForUpdatesCheck(updatesThread);
+}
+
+void MainWindow::waitForUpdatesCheck(QThread *threadToStart)
+{
     if (updatesWaitingDialog) {
         updatesWaitingDialog->disconnect(this);
         updatesWaitingDialog->close();
@@ -610,7 +615,7 @@ void MainWindow::checkForUpdates()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::rejected, this, &MainWindow::checkForUpdatesCancel);
     dialog->setWindowFlags(dialog->windowFlags() | Qt::Sheet | Qt::Dialog);
-    dialog->setUpdatesThread(updatesThread);
+    dialog->setUpdatesThread(threadToStart);
     dialog->exec();
 }
 
@@ -666,8 +671,11 @@ void MainWindow::onNewUpdatesAvailable(korvex2__IdComponenteType type)
     if (outcome == UpdateInstaller::Outcome::ProgramStarted)
         programReplaced = true;
     if (outcome == UpdateInstaller::Outcome::Declined && program && updatesWatcher) {
-        // The data check runs on the check's thread, whose loop is still running.
+        // The data check runs on the check's thread, whose loop is still running. The
+        // check goes on until it answers, with the waiting dialog up again: whoever asked
+        // for the check (the login) goes on only once the catalogue was offered too.
         pendingUpdateQueries = 1;
         QMetaObject::invokeMethod(updatesWatcher, &UpdatesWatcher::checkForServiceDataUpdates, Qt::QueuedConnection);
+        waitForUpdatesCheck(nullptr);
     }
 }

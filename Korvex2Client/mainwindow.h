@@ -76,6 +76,9 @@ private:
     void initOrdineUpload();
     void openPaymentPage();
     void checkForUpdates();
+    // Runs a new waiting dialog modally until the check answers or is cancelled; the
+    // dialog starts threadToStart, if given.
+    void waitForUpdatesCheck(QThread *threadToStart);
     void releaseUpdatesCheck();
     // The upload queue window, modal; nothing when a window showing the queue is open.
     void openQueueWindow();

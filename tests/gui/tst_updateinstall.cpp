@@ -302,6 +302,7 @@ private slots:
     void failedCheckClosesTheWaitingDialog();
     void settingsWindowInstallsTheCatalogue();
     void waitingDialogs();
+    void declinedProgramUpdateOffersTheCatalogueBeforeSending();
 
 private:
     QString archive(const QString &name, const QList<ZipEntry> &entries);
@@ -930,6 +931,63 @@ void TestUpdateInstall::waitingDialogs()
     waiting.show();
     QVERIFY(QTest::qWaitForWindowExposed(&waiting));
     waiting.grab().save(folder + QStringLiteral("/waitingdialog.png"));
+}
+
+void TestUpdateInstall::declinedProgramUpdateOffersTheCatalogueBeforeSending()
+{
+    // "Invia automaticamente" on, an order queued, a new program and a new catalogue.
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo", true);
+    KorvexGlobals::CheckUpdatesAtStartup = true;
+    KorvexGlobals().saveSettings();
+    const int version = KorvexGlobals::ServiceDataDbVersion;
+    writeCatalogue(sim->updatesDir() + QStringLiteral("/korvex.s3db"), version + 1, QStringLiteral("Stampe nuove"));
+    QVERIFY(!sim->setUpdate(2, version + 1, 0, 0, QStringLiteral("korvex.s3db")).isEmpty());
+    QVERIFY(!sim->setUpdate(3, 2, 1, 14, QStringLiteral("Korvex2Client.zip")).isEmpty());
+    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 300, -1));
+    GuiFixture::queueFileOrder({fixture->bytesFile("ordine.bin", 50000)});
+    // Once the queue starts, its order is still being sent when the catalogue comes.
+    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
+    const int ordersBefore = sim->counts().orders;
+
+    bool sendingWhenOffered = false;
+    ModalAnswerer answerer;
+    const ModalAnswerer::Action respond = [&sendingWhenOffered](QWidget *box) {
+        auto *message = qobject_cast<QMessageBox *>(box);
+        if (!message)
+            return; // the waiting dialogs and the download close by themselves
+        if (message->windowTitle() == QLatin1String("Aggiornamento Applicazione")) {
+            message->button(QMessageBox::No)->click();
+        } else if (message->windowTitle() == QLatin1String("Aggiornamento Dati")) {
+            sendingWhenOffered = KorvexGlobals::ordineUpload->processingUploads();
+            message->button(QMessageBox::Yes)->click();
+        } else {
+            message->button(QMessageBox::Ok)->click();
+        }
+    };
+    for (int i = 0; i < 8; ++i)
+        answerer.answerWith(respond);
+    openMainWindow();
+    // The login comes 1 ms after the window: the queue is there already.
+    QObject started;
+    int versionWhenSending = -1;
+    connect(KorvexGlobals::ordineUpload, &OrdineUpload::startProcessingQueue, &started, [&versionWhenSending] {
+        if (versionWhenSending < 0)
+            versionWhenSending = KorvexGlobals::ServiceDataDbVersion;
+    });
+
+    QTRY_VERIFY_WITH_TIMEOUT(sim->counts().orders == ordersBefore + 1, 30000);
+    QStringList titles;
+    for (const ModalAnswerer::Box &box : answerer.boxes()) {
+        if (box.className == QLatin1String("QMessageBox"))
+            titles << box.title;
+    }
+    QCOMPARE(titles, QStringList({"Aggiornamento Applicazione", "Aggiornamento Dati", "Download Terminato"}));
+    QVERIFY(!sendingWhenOffered);
+    // The order went out against the new catalogue.
+    QCOMPARE(versionWhenSending, version + 1);
+    QCOMPARE(KorvexGlobals::ServiceDataDbVersion, version + 1);
+    QTRY_COMPARE(articleTitle(window, 0), QStringLiteral("Stampe nuove"));
+    QCOMPARE(answerer.unexpected(), 0);
 }
 
 QTEST_MAIN(TestUpdateInstall)

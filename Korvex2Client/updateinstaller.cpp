@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "korvexglobals.h"
+#include "ordineupload.h"
 #include "session.h"
 #include "updatepackage.h"
 #include "updatesdownloader.h"
@@ -41,9 +43,12 @@ QString restartNotice()
 }
 
 // Stops the upload queue and waits for its end with the waiting box up, then starts the
-// new program and ends this one.
+// new program and ends this one. When the new program does not start, this one goes on,
+// and so does the queue if it was sending.
 bool handOver(QWidget *parent, const QString &program, const QString &workingDir)
 {
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    const bool wasSending = queue && queue->processingUploads();
     {
         WaitingDialog waiting(parent);
         waiting.setWindowModality(Qt::ApplicationModal);
@@ -53,6 +58,8 @@ bool handOver(QWidget *parent, const QString &program, const QString &workingDir
     }
     UpdatePackage::Launcher *launcher = UpdatePackage::Launcher::instance();
     if (!launcher->startDetached(program, {}, workingDir)) {
+        if (wasSending && KorvexGlobals::utente)
+            queue->startUpload();
         QMessageBox::warning(parent, tr("Aggiornamento Applicazione"),
                              failureText(tr("Impossibile avviare il programma %1.").arg(program)), QMessageBox::Ok);
         return false;

@@ -209,6 +209,8 @@ public:
         started << program;
         startArguments = arguments;
         queueRunningAtStart = KorvexGlobals::ordineUpload && KorvexGlobals::ordineUpload->processingUploads();
+        if (failStart)
+            return false;
         if (!reallyStart)
             return true;
         return UpdatePackage::Launcher::startDetached(program, arguments, workingDir);
@@ -216,6 +218,8 @@ public:
     void quitProgram() override { ++quits; }
 
     bool reallyStart = false;
+    // The new program does not start.
+    bool failStart = false;
     QStringList started;
     QStringList startArguments;
     bool queueRunningAtStart = false;
@@ -303,6 +307,7 @@ private slots:
     void settingsWindowInstallsTheCatalogue();
     void waitingDialogs();
     void declinedProgramUpdateOffersTheCatalogueBeforeSending();
+    void failedStartOfTheNewProgramResumesTheQueue();
 
 private:
     QString archive(const QString &name, const QList<ZipEntry> &entries);
@@ -988,6 +993,59 @@ void TestUpdateInstall::declinedProgramUpdateOffersTheCatalogueBeforeSending()
     QCOMPARE(KorvexGlobals::ServiceDataDbVersion, version + 1);
     QTRY_COMPARE(articleTitle(window, 0), QStringLiteral("Stampe nuove"));
     QCOMPARE(answerer.unexpected(), 0);
+}
+
+void TestUpdateInstall::failedStartOfTheNewProgramResumesTheQueue()
+{
+    launcher.failStart = true;
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo", true);
+    writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"), zipArchive({{"Korvex2Client", program}}));
+    QVERIFY(!sim->setUpdate(3, 2, 2, 0, QStringLiteral("Korvex2Client.zip")).isEmpty());
+    // An order of several files, each one's record slow: it is being sent for a long while.
+    QStringList files;
+    for (int i = 0; i < 4; ++i)
+        files << fixture->bytesFile(QStringLiteral("parte%1.bin").arg(i), 20000);
+    GuiFixture::queueFileOrder(files);
+    QVERIFY(sim->delayAnswer("inserisciFile", 3000, -1));
+    const int ordersBefore = sim->counts().orders;
+
+    ModalAnswerer answerer;
+    openMainWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(KorvexGlobals::ordineUpload && KorvexGlobals::ordineUpload->processingUploads(), 10000);
+
+    leaveOpen(answerer); // the settings window, modal
+    bool sendingWhenAsked = false;
+    answerer.answerWith([&sendingWhenAsked](QWidget *box) {
+        sendingWhenAsked = KorvexGlobals::ordineUpload->processingUploads();
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click();
+    });
+    leaveOpen(answerer);              // the download
+    answerer.answer(QMessageBox::Ok); // "Download Terminato"
+    leaveOpen(answerer);              // the waiting box while the queue stops
+    answerer.answer(QMessageBox::Ok); // the new program did not start
+    QTest::mouseClick(window->findChild<QToolButton *>("toolButtonImpostazioni"), Qt::LeftButton);
+    QTRY_COMPARE(answerer.count(), 1);
+    Impostazioni *settings = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        settings = settings ? settings : qobject_cast<Impostazioni *>(w);
+    QVERIFY(settings);
+    QTest::mouseClick(settings->findChild<QToolButton *>("toolButtonCheckUpdates"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(answerer.pending() == 0 && answerer.count() == 6, 30000);
+    QVERIFY(sendingWhenAsked);
+    QCOMPARE(launcher.started.size(), 1);
+    QVERIFY(!launcher.queueRunningAtStart);
+    QCOMPARE(answerer.last().title, QStringLiteral("Aggiornamento Applicazione"));
+    QVERIFY(answerer.last().text.contains(QStringLiteral("Impossibile avviare il programma")));
+    QCOMPARE(launcher.quits, 0);
+
+    // The queue goes on with the order it was sending.
+    QVERIFY(sim->resetKnobs());
+    QTRY_VERIFY_WITH_TIMEOUT(sim->counts().orders == ordersBefore + 1, 30000);
+    QTRY_COMPARE(KorvexGlobals::ordineUpload->queueSize(), 0);
+    QCOMPARE(answerer.unexpected(), 0);
+    QPointer<Impostazioni> alive(settings);
+    settings->close();
+    QTRY_VERIFY(!alive);
 }
 
 QTEST_MAIN(TestUpdateInstall)

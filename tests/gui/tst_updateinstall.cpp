@@ -34,6 +34,7 @@
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "ordineupload.h"
+#include "shots.h"
 #include "startup.h"
 #include "updateinstaller.h"
 #include "updatepackage.h"
@@ -640,7 +641,10 @@ void TestUpdateInstall::refusedArchivesStartNothing()
     ModalAnswerer answerer;
     answerer.answer(QMessageBox::Yes); // "Aggiornamento Applicazione"
     leaveOpen(answerer);               // the download
-    answerer.answer(QMessageBox::Ok);  // the refusal
+    answerer.answerWith([kind](QWidget *box) {
+        saveShot(box, QStringLiteral("update-refused-") + kind);
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+    });
     const UpdateInstaller::Outcome outcome =
         UpdateInstaller::offer(nullptr, korvex2__IdComponenteType__Programma, item);
     qputenv("PATH", oldPath);
@@ -955,11 +959,16 @@ void TestUpdateInstall::declinedProgramUpdateOffersTheCatalogueBeforeSending()
     const int ordersBefore = sim->counts().orders;
 
     bool sendingWhenOffered = false;
+    int waits = 0;
     ModalAnswerer answerer;
-    const ModalAnswerer::Action respond = [&sendingWhenOffered](QWidget *box) {
+    const ModalAnswerer::Action respond = [&sendingWhenOffered, &waits](QWidget *box) {
         auto *message = qobject_cast<QMessageBox *>(box);
-        if (!message)
-            return; // the waiting dialogs and the download close by themselves
+        if (!message) {
+            // The waiting dialogs and the download close by themselves.
+            if (qobject_cast<UpdatesWaitingDialog *>(box))
+                saveShot(box, QStringLiteral("updates-waiting-%1").arg(++waits));
+            return;
+        }
         if (message->windowTitle() == QLatin1String("Aggiornamento Applicazione")) {
             message->button(QMessageBox::No)->click();
         } else if (message->windowTitle() == QLatin1String("Aggiornamento Dati")) {
@@ -1022,7 +1031,10 @@ void TestUpdateInstall::failedStartOfTheNewProgramResumesTheQueue()
     leaveOpen(answerer);              // the download
     answerer.answer(QMessageBox::Ok); // "Download Terminato"
     leaveOpen(answerer);              // the waiting box while the queue stops
-    answerer.answer(QMessageBox::Ok); // the new program did not start
+    answerer.answerWith([](QWidget *box) { // the new program did not start
+        saveShot(box, QStringLiteral("update-start-failed"));
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+    });
     QTest::mouseClick(window->findChild<QToolButton *>("toolButtonImpostazioni"), Qt::LeftButton);
     QTRY_COMPARE(answerer.count(), 1);
     Impostazioni *settings = nullptr;

@@ -164,9 +164,9 @@ private:
     void endOfBatch();
     QAbstractItemView *fileSelectionView() const;
 
-    // The panel: applies a product (and, for a paper choice, crops only where the format
-    // changes) to the selected prints.
-    void applyStampaToSelected(const OrdiniLocal::StampaLocal &stampa, bool recropAlways);
+    // The panel: applies a product to the selected prints; a crop is centred anew only where
+    // the format changes (another width or height).
+    void applyStampaToSelected(const OrdiniLocal::StampaLocal &stampa);
     void openPhotoEditor(const QModelIndex &index);
 
     void saveOrdine(bool send, int closeResult);

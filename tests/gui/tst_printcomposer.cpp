@@ -143,6 +143,7 @@ private slots:
     void cleanup();
 
     void formAtStart();
+    void textColoursFromTheFirstPaint();
     void browserFilter_data();
     void browserFilter();
     void typedPath_data();
@@ -261,6 +262,44 @@ void TestPrintComposer::formAtStart()
     QTRY_COMPARE(shownFolder(composer), QDir::homePath());
     QCOMPARE(child<QLineEdit>(composer, "lineEditFiltra")->text(), QStringLiteral("Filtra file ..."));
     QCOMPARE(m_answerer->count(), 0);
+}
+
+void TestPrintComposer::textColoursFromTheFirstPaint()
+{
+    Composer *composer = open();
+    composer->resize(1100, 720);
+    QVERIFY(QTest::qWaitForWindowExposed(composer));
+    const struct {
+        const char *name;
+        QPalette::ColorRole role;
+        QColor colour;
+    } texts[] = {
+        {"labelSelectedFiles", QPalette::WindowText, QColor(170, 0, 0)},
+        {"labelDimTotale", QPalette::WindowText, QColor(0, 85, 127)},
+        {"label_9", QPalette::WindowText, QColor(0, 85, 127)},
+        {"label_10", QPalette::WindowText, QColor(0, 85, 127)},
+        {"label_2", QPalette::WindowText, QColor(0, 85, 127)},
+        {"labelTopDescription", QPalette::WindowText, QColor(0, 0, 111)},
+        {"lineEditFiltra", QPalette::Text, QColor(125, 145, 145)},
+    };
+    for (const auto &text : texts) {
+        QWidget *widget = child<QWidget>(composer, text.name);
+        QVERIFY2(widget->palette().color(QPalette::Active, text.role) == text.colour,
+                 qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(text.name),
+                                                        widget->palette().color(QPalette::Active, text.role).name())));
+    }
+    QCOMPARE(child<QLineEdit>(composer, "lineEditFiltra")->text(), QStringLiteral("Filtra file ..."));
+    // As painted: the count of prints is dark red, not black.
+    const QImage count = child<QLabel>(composer, "labelSelectedFiles")->grab().toImage();
+    bool red = false;
+    for (int y = 0; y < count.height() && !red; ++y) {
+        for (int x = 0; x < count.width() && !red; ++x) {
+            const QColor pixel = count.pixelColor(x, y);
+            red = pixel.red() > 100 && pixel.green() < 60 && pixel.blue() < 60;
+        }
+    }
+    QVERIFY(red);
+    saveShot(composer, QStringLiteral("printcomposer-first-page"));
 }
 
 void TestPrintComposer::browserFilter_data()

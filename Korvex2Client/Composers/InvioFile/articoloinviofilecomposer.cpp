@@ -720,9 +720,12 @@ void ArticoloInvioFileComposer::on_actionFileSelectionAppendAll_triggered()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QList<QFileInfo> files;
     files.reserve(indexes.size());
-    // The browser's own record of each file.
-    for (const QModelIndex &index : indexes)
-        files.append(fileModel->fileInfo(index));
+    // The browser's own record of each file, once: the other columns of its row name the
+    // same file again.
+    for (const QModelIndex &index : indexes) {
+        if (index.column() == 0)
+            files.append(fileModel->fileInfo(index));
+    }
     filesModel->addFiles(files);
     QApplication::restoreOverrideCursor();
 }

@@ -561,6 +561,8 @@ void ArticoloStampaFotograficaComposer::initDirSelection()
     fotoPrintModel = new ArticoloStampaFotograficaFotoPrintModel(nullptr);
     QListView *prints = ui->listViewFotoPrint;
     prints->setViewMode(QListView::IconMode);
+    // Every print is a picture of one size: laying the list out measures one, not thousands.
+    prints->setUniformItemSizes(true);
     prints->setAcceptDrops(true);
     prints->setModel(fotoPrintModel);
     prints->installEventFilter(selectedFilesFilter);
@@ -955,7 +957,9 @@ void ArticoloStampaFotograficaComposer::addStampaItemFromFileInfo(const QFileInf
         return;
     }
     const QString path = file.absoluteFilePath();
-    if (!imageUtility::isValidImage(path))
+    // One read of the file's header tells both whether it is an image and its size.
+    QSize imageSize;
+    if (!imageUtility::isValidImage(path, &imageSize))
         throw Korvex2Exception("", tr("Formato file non valido, impossibile aprire il file").toStdString());
 
     OrdiniLocal::OrdineRigaStampaLocal riga;
@@ -974,15 +978,29 @@ void ArticoloStampaFotograficaComposer::addStampaItemFromFileInfo(const QFileInf
     riga.CartaDesc = defaultStampa.carta.colonna2;
     riga.Qta = ui->defaultQta->value();
     riga.Inviata = false;
-    if (riga.Transformation.Type == 2)
-        riga.Transformation.CropRect = recalculateCropArea(riga);
+    if (riga.Transformation.Type == 2) {
+        // A size the print list already knows is the one its previews use.
+        const auto cached = ArticoloStampaFotograficaFotoPrintModel::fileSizes.constFind(riga.FilePath);
+        if (cached != ArticoloStampaFotograficaFotoPrintModel::fileSizes.constEnd())
+            imageSize = *cached;
+        riga.Transformation.CropRect = recalculateCropArea(riga, batchStampa(riga.IdStampa), imageSize);
+    }
 
+    // The list scrolls to its end once, after the batch: each scroll lays the whole list out.
     addStampaItem(riga);
-    ui->listViewFotoPrint->scrollToBottom();
+}
+
+const OrdiniLocal::StampaLocal &ArticoloStampaFotograficaComposer::batchStampa(int idStampa)
+{
+    auto found = batchStampe.find(idStampa);
+    if (found == batchStampe.end())
+        found = batchStampe.insert(idStampa, ordiniLocal.StampaLocalFromDb(idStampa));
+    return *found;
 }
 
 void ArticoloStampaFotograficaComposer::endOfBatch()
 {
+    batchStampe.clear();
     ui->listViewFotoPrint->setUpdatesEnabled(true);
     QCoreApplication::processEvents(QEventLoop::AllEvents, 1000);
     ui->listViewFotoPrint->scrollToBottom();
@@ -1004,6 +1022,7 @@ void ArticoloStampaFotograficaComposer::on_actionFileSelectionAppendSelected_tri
     setCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
     ui->listViewFotoPrint->setUpdatesEnabled(false);
+    batchStampe.clear();
     for (const QString &path : qAsConst(paths)) {
         try {
             addStampaItemFromFileInfo(QFileInfo(path));
@@ -1046,6 +1065,7 @@ void ArticoloStampaFotograficaComposer::dropFromFileSystem(QList<QFileInfo> file
     setCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
     ui->listViewFotoPrint->setUpdatesEnabled(false);
+    batchStampe.clear();
     for (const QFileInfo &file : qAsConst(files)) {
         if (file.isDir()) {
             const QFileInfoList entries = QDir(file.absoluteFilePath())

@@ -784,6 +784,9 @@ void TestFileComposer::fileDeletedWhileOpenIsMissing()
     QVERIFY(replace->isVisible());
     QVERIFY(replace->isEnabled());
     QCOMPARE(size->text(), QStringLiteral("Dimensione totale: 1000 byte"));
+    m_composer->resize(1100, 720);
+    QTest::qWait(100);
+    saveShot(m_composer.get(), QStringLiteral("filecomposer-deleted-file"));
 
     // A double click offers a replacement.
     m_answerer->answerWith([](QWidget *box) {

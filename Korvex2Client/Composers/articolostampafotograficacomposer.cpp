@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QTimer>
@@ -107,6 +108,25 @@ void fillNames(QMap<int, QString> &names, QComboBox *combo, const QList<Record> 
     }
 }
 
+// The width and height of a product's format, read once per product for a loop over prints;
+// an empty size when the product can't be read.
+QSize formatSizeOf(OrdiniLocal &store, int idStampa, QMap<int, QSize> &known)
+{
+    const auto found = known.constFind(idStampa);
+    if (found != known.constEnd())
+        return *found;
+    QSize size;
+    try {
+        if (idStampa > 0) {
+            const OrdiniLocal::StampaLocal stampa = store.StampaLocalFromDb(idStampa);
+            size = QSize(stampa.formato.colonna3, stampa.formato.colonna4);
+        }
+    } catch (const Korvex2Exception &) {
+    }
+    known.insert(idStampa, size);
+    return size;
+}
+
 } // namespace
 
 ArticoloStampaFotograficaComposer::ArticoloStampaFotograficaComposer(OrdiniLocal::OrdineLocal &ordineIn,
@@ -115,12 +135,15 @@ ArticoloStampaFotograficaComposer::ArticoloStampaFotograficaComposer(OrdiniLocal
     , ui(new Ui::ArticoloStampaFotograficaComposer)
 {
     ui->setupUi(this);
-    initPalettes();
     defaultStampa = emptyStampa();
 
     ui->splitter_2->setSizes({350, width() - 350});
     ui->splitter_2->setStretchFactor(1, 1);
     setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet);
+    // The form is polished for its style sheet now, not when it is first shown: that polish
+    // would put back the palettes the labels had before, and their colours would be lost.
+    ensurePolished();
+    initPalettes();
 
     filesNotFoundAlertShown = false;
     saved = true;
@@ -538,6 +561,8 @@ void ArticoloStampaFotograficaComposer::initDirSelection()
     fotoPrintModel = new ArticoloStampaFotograficaFotoPrintModel(nullptr);
     QListView *prints = ui->listViewFotoPrint;
     prints->setViewMode(QListView::IconMode);
+    // Every print is a picture of one size: laying the list out measures one, not thousands.
+    prints->setUniformItemSizes(true);
     prints->setAcceptDrops(true);
     prints->setModel(fotoPrintModel);
     prints->installEventFilter(selectedFilesFilter);
@@ -932,7 +957,9 @@ void ArticoloStampaFotograficaComposer::addStampaItemFromFileInfo(const QFileInf
         return;
     }
     const QString path = file.absoluteFilePath();
-    if (!imageUtility::isValidImage(path))
+    // One read of the file's header tells both whether it is an image and its size.
+    QSize imageSize;
+    if (!imageUtility::isValidImage(path, &imageSize))
         throw Korvex2Exception("", tr("Formato file non valido, impossibile aprire il file").toStdString());
 
     OrdiniLocal::OrdineRigaStampaLocal riga;
@@ -951,15 +978,29 @@ void ArticoloStampaFotograficaComposer::addStampaItemFromFileInfo(const QFileInf
     riga.CartaDesc = defaultStampa.carta.colonna2;
     riga.Qta = ui->defaultQta->value();
     riga.Inviata = false;
-    if (riga.Transformation.Type == 2)
-        riga.Transformation.CropRect = recalculateCropArea(riga);
+    if (riga.Transformation.Type == 2) {
+        // A size the print list already knows is the one its previews use.
+        const auto cached = ArticoloStampaFotograficaFotoPrintModel::fileSizes.constFind(riga.FilePath);
+        if (cached != ArticoloStampaFotograficaFotoPrintModel::fileSizes.constEnd())
+            imageSize = *cached;
+        riga.Transformation.CropRect = recalculateCropArea(riga, batchStampa(riga.IdStampa), imageSize);
+    }
 
+    // The list scrolls to its end once, after the batch: each scroll lays the whole list out.
     addStampaItem(riga);
-    ui->listViewFotoPrint->scrollToBottom();
+}
+
+const OrdiniLocal::StampaLocal &ArticoloStampaFotograficaComposer::batchStampa(int idStampa)
+{
+    auto found = batchStampe.find(idStampa);
+    if (found == batchStampe.end())
+        found = batchStampe.insert(idStampa, ordiniLocal.StampaLocalFromDb(idStampa));
+    return *found;
 }
 
 void ArticoloStampaFotograficaComposer::endOfBatch()
 {
+    batchStampe.clear();
     ui->listViewFotoPrint->setUpdatesEnabled(true);
     QCoreApplication::processEvents(QEventLoop::AllEvents, 1000);
     ui->listViewFotoPrint->scrollToBottom();
@@ -981,6 +1022,7 @@ void ArticoloStampaFotograficaComposer::on_actionFileSelectionAppendSelected_tri
     setCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
     ui->listViewFotoPrint->setUpdatesEnabled(false);
+    batchStampe.clear();
     for (const QString &path : qAsConst(paths)) {
         try {
             addStampaItemFromFileInfo(QFileInfo(path));
@@ -1023,6 +1065,7 @@ void ArticoloStampaFotograficaComposer::dropFromFileSystem(QList<QFileInfo> file
     setCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
     ui->listViewFotoPrint->setUpdatesEnabled(false);
+    batchStampe.clear();
     for (const QFileInfo &file : qAsConst(files)) {
         if (file.isDir()) {
             const QFileInfoList entries = QDir(file.absoluteFilePath())
@@ -1107,11 +1150,18 @@ void ArticoloStampaFotograficaComposer::on_toolButtonRemoveInvalid_clicked()
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         != QMessageBox::Yes)
         return;
-    const QList<QFileInfo> invalid = fotoPrintModel->invalidFilesList();
-    for (const QFileInfo &file : invalid) {
-        const QList<int> rows = fotoPrintModel->filePath2righeStampaIndex(file.absoluteFilePath());
-        for (int k = rows.size() - 1; k >= 0; --k)
-            removeAt(rows.at(k));
+    // A path is matched by its clean absolute form on both sides: an order file written by
+    // hand or by another program may hold a relative path, or one with "." or "..".
+    const auto key = [](const QString &path) {
+        return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    };
+    QSet<QString> missing;
+    for (const QFileInfo &file : fotoPrintModel->invalidFilesList())
+        missing.insert(key(file.filePath()));
+    const QList<OrdiniLocal::OrdineRigaStampaLocal> righe = fotoPrintModel->stampe();
+    for (int row = righe.size() - 1; row >= 0; --row) {
+        if (missing.contains(key(righe.at(row).FilePath)))
+            removeAt(row);
     }
 }
 
@@ -1378,33 +1428,24 @@ void ArticoloStampaFotograficaComposer::updateStampaProperties(const QList<Ordin
     ui->stampaQta->setValue(qta.isEmpty() ? 1 : qta.toInt(nullptr, 10));
 }
 
-void ArticoloStampaFotograficaComposer::applyStampaToSelected(const OrdiniLocal::StampaLocal &stampa, bool recropAlways)
+void ArticoloStampaFotograficaComposer::applyStampaToSelected(const OrdiniLocal::StampaLocal &stampa)
 {
     const QModelIndexList rows = ui->listViewFotoPrint->selectionModel()->selectedRows(0);
     const QList<OrdiniLocal::OrdineRigaStampaLocal> all = fotoPrintModel->stampe();
-    QMap<int, int> formatoOf; // product id -> its format id, for a paper choice
+    const QSize newFormat(stampa.formato.colonna3, stampa.formato.colonna4);
+    QMap<int, QSize> formatOf; // product id -> its format's size
     try {
         for (const QModelIndex &index : rows) {
             OrdiniLocal::OrdineRigaStampaLocal riga = all.at(index.row());
-            bool formatChanges = recropAlways;
-            if (!formatChanges) {
-                if (!formatoOf.contains(riga.IdStampa)) {
-                    int idFormato = -1;
-                    try {
-                        if (riga.IdStampa > 0)
-                            idFormato = ordiniLocal.StampaLocalFromDb(riga.IdStampa).formato.id;
-                    } catch (const Korvex2Exception &) {
-                    }
-                    formatoOf.insert(riga.IdStampa, idFormato);
-                }
-                formatChanges = formatoOf.value(riga.IdStampa) != stampa.formato.id;
-            }
+            const QSize oldFormat = formatSizeOf(ordiniLocal, riga.IdStampa, formatOf);
+            const bool formatChanges = oldFormat.isEmpty() || oldFormat != newFormat;
             riga.IdStampa = stampa.id;
             riga.Codice = stampa.codice;
             riga.Descrizione = stampa.descrizione;
             riga.FormatoDesc = stampa.formato.colonna2;
             riga.CartaDesc = stampa.carta.colonna2;
-            // A crop of the old proportions would print smaller than the new format.
+            // A crop of the old proportions would print smaller than the new format; one the
+            // customer chose for the same format stays.
             if (riga.Transformation.Type == 2 && formatChanges)
                 riga.Transformation.CropRect = stampa.id > 0 ? recalculateCropArea(riga, stampa) : recalculateCropArea(riga);
             riga.Prezzo = stampa.prezzo;
@@ -1436,7 +1477,7 @@ void ArticoloStampaFotograficaComposer::on_stampaFormato_activated(const QString
         plainWarning(this, tr("Modifca Proprietà Stampe"), messageOf(e), QMessageBox::Critical);
         return;
     }
-    applyStampaToSelected(stampa, true);
+    applyStampaToSelected(stampa);
 }
 
 void ArticoloStampaFotograficaComposer::on_stampaCarta_activated(const QString &text)
@@ -1465,7 +1506,7 @@ void ArticoloStampaFotograficaComposer::on_stampaCarta_activated(const QString &
         plainWarning(this, tr("Modifca Proprietà Stampe"), messageOf(e), QMessageBox::Critical);
         return;
     }
-    applyStampaToSelected(stampa, false);
+    applyStampaToSelected(stampa);
 }
 
 void ArticoloStampaFotograficaComposer::on_stampaQta_valueChanged(int value)
@@ -1580,8 +1621,10 @@ void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesCangeStampaSet
             // Every print gets the one product: read once, at the first print in crop mode.
             OrdiniLocal::StampaLocal product;
             bool productRead = false;
+            QMap<int, QSize> formatOf; // the old products' format sizes
             for (const QModelIndex &index : rows) {
                 OrdiniLocal::OrdineRigaStampaLocal riga = all.at(index.row());
+                const int oldIdStampa = riga.IdStampa;
                 riga.CartaDesc = settings.CartaDesc;
                 riga.FormatoDesc = settings.FormatoDesc;
                 riga.IdStampa = settings.IdStampa;
@@ -1594,7 +1637,11 @@ void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesCangeStampaSet
                         product = ordiniLocal.StampaLocalFromDb(riga.IdStampa);
                         productRead = true;
                     }
-                    riga.Transformation.CropRect = recalculateCropArea(riga, product);
+                    // Only a new format asks for a new crop: one chosen for the same format
+                    // stays, whatever else changes.
+                    const QSize oldFormat = formatSizeOf(ordiniLocal, oldIdStampa, formatOf);
+                    if (oldFormat.isEmpty() || oldFormat != QSize(product.formato.colonna3, product.formato.colonna4))
+                        riga.Transformation.CropRect = recalculateCropArea(riga, product);
                 }
                 fotoPrintModel->editStampa(riga, index);
             }

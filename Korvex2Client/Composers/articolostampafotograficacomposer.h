@@ -161,12 +161,14 @@ private:
 
     // Adding prints.
     void addStampaItemFromFileInfo(const QFileInfo &file);
+    // The print product of a batch of new prints, read from the catalogue once per batch.
+    const OrdiniLocal::StampaLocal &batchStampa(int idStampa);
     void endOfBatch();
     QAbstractItemView *fileSelectionView() const;
 
-    // The panel: applies a product (and, for a paper choice, crops only where the format
-    // changes) to the selected prints.
-    void applyStampaToSelected(const OrdiniLocal::StampaLocal &stampa, bool recropAlways);
+    // The panel: applies a product to the selected prints; a crop is centred anew only where
+    // the format changes (another width or height).
+    void applyStampaToSelected(const OrdiniLocal::StampaLocal &stampa);
     void openPhotoEditor(const QModelIndex &index);
 
     void saveOrdine(bool send, int closeResult);
@@ -199,6 +201,8 @@ private:
     QMap<int, QString> stampaFormatiMap;
     OrdiniLocal::StampaLocal defaultStampa;
     QMap<QString, int> transformationTypes;
+    // Products read during the batch of additions under way; emptied at its start and end.
+    QMap<int, OrdiniLocal::StampaLocal> batchStampe;
 
     // The one write of the order at a time; the dialog closes with closeResult once it is done.
     EditedOrderWriter *writer = nullptr;

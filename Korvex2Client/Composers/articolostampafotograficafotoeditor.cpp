@@ -507,6 +507,16 @@ void ArticoloStampaFotograficaFotoEditor::closeEvent(QCloseEvent *e)
         ui->pushButtonSave->click();
 }
 
+void ArticoloStampaFotograficaFotoEditor::reject()
+{
+    // Hidden, there is nothing to ask about: the dialog just ends.
+    if (!isVisible()) {
+        QDialog::reject();
+        return;
+    }
+    close();
+}
+
 void ArticoloStampaFotograficaFotoEditor::closeSlot()
 {
     close();

@@ -52,6 +52,8 @@ public slots:
     // before a catalogue failure is passed on.
     bool setOrdineRigaStampaLocal(OrdiniLocal::OrdineRigaStampaLocal ordineRigaStampaLocal);
     void closeEvent(QCloseEvent *e) override;
+    // Escape closes the window as its close box does: with the question about saving.
+    void reject() override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

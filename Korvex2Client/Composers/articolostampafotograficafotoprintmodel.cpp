@@ -234,6 +234,9 @@ bool ArticoloStampaFotograficaFotoPrintModel::addStampaLocalToStampeMap(int idSt
 {
     if (idStampa < 1)
         return false;
+    // Thousands of prints of one product read it once.
+    if (stampeMap.contains(idStampa))
+        return true;
     OrdiniLocal store;
     const OrdiniLocal::StampaLocal stampa = store.StampaLocalFromDb(idStampa);
     if (!stampeMap.contains(stampa.id))

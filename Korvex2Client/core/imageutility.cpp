@@ -233,19 +233,12 @@ ResizedImageInfo imageUtility::loadResizedImageInfo(const QString& path, const Q
     return loadInfo(path, box, &clip);
 }
 
-QSize imageUtility::getImageSize(const QString& path)
+namespace {
+
+// The steps of getImageSize after a Qt image reader gave no usable size (last is what it
+// gave, or (-1, -1)): a ping of the file, then a full load.
+QSize sizeWithoutReader(const QString& path, QSize last)
 {
-    QSize last(-1, -1);
-    {
-        QImageReader reader(path);
-        if (reader.canRead()) {
-            last = reader.size();
-            if (last.isValid() && turned(reader.transformation()))
-                last.transpose();
-            if (isKnownSize(last))
-                return last;
-        }
-    }
     try {
         last = MagickImage::ping(path).uprightSize;
         if (isKnownSize(last))
@@ -253,12 +246,37 @@ QSize imageUtility::getImageSize(const QString& path)
     } catch (...) {
     }
     try {
-        const QSize loaded = loadImage(path).size();
+        const QSize loaded = imageUtility::loadImage(path).size();
         if (isKnownSize(loaded))
             return loaded;
     } catch (...) {
     }
     return last;
+}
+
+// The size a Qt image reader reports for its file, upright; (-1, -1) when it can't read it.
+QSize readerSize(QImageReader& reader)
+{
+    QSize size = reader.size();
+    if (size.isValid() && turned(reader.transformation()))
+        size.transpose();
+    return size;
+}
+
+} // namespace
+
+QSize imageUtility::getImageSize(const QString& path)
+{
+    QSize last(-1, -1);
+    {
+        QImageReader reader(path);
+        if (reader.canRead()) {
+            last = readerSize(reader);
+            if (isKnownSize(last))
+                return last;
+        }
+    }
+    return sizeWithoutReader(path, last);
 }
 
 bool imageUtility::isValidImage(const QString& path)
@@ -267,6 +285,27 @@ bool imageUtility::isValidImage(const QString& path)
         return true;
     try {
         return !MagickImage::ping(path).storedSize.isEmpty();
+    } catch (...) {
+        return false;
+    }
+}
+
+bool imageUtility::isValidImage(const QString& path, QSize* size)
+{
+    {
+        QImageReader reader(path);
+        if (reader.canRead()) {
+            const QSize read = readerSize(reader);
+            *size = isKnownSize(read) ? read : sizeWithoutReader(path, read);
+            return true;
+        }
+    }
+    try {
+        const MagickImage::Header ping = MagickImage::ping(path);
+        if (ping.storedSize.isEmpty())
+            return false;
+        *size = isKnownSize(ping.uprightSize) ? ping.uprightSize : sizeWithoutReader(path, QSize(-1, -1));
+        return true;
     } catch (...) {
         return false;
     }

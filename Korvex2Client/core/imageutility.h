@@ -63,6 +63,9 @@ public:
     // Never throw: (-1, -1) and false when the file is no image.
     static QSize getImageSize(const QString& path);
     static bool isValidImage(const QString& path);
+    // Both of the above from one read of the file's header where it can: whether the file is
+    // an image and, when it is, its size as getImageSize gives it.
+    static bool isValidImage(const QString& path, QSize* size);
 
     // The whole image fitted and centred on the background, in an image of exactly box's size.
     static QImage generateAdjustedThumb(QImage image, QSize box, QColor background, bool smooth);

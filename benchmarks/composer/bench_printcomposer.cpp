@@ -1,13 +1,19 @@
 // The photo print composer on a folder of 2,000 24-megapixel JPEGs (100 generated, each
-// hard-linked under 20 names), against plain loops over the same files in the same run:
+// hard-linked under 20 names), against baselines measured in the same run:
 //
-//  - browser: time from showing the folder to a full first screen of thumbnails and to the
-//    thumbnails of the whole folder, the process's peak memory, and the longest stall of a
-//    10 ms timer meanwhile; baseline: QImageReader::setScaledSize over the first screen's
-//    files and over all files, in parallel on the global thread pool.
-//    Targets: first screen <= 1.5x, all <= 1.15x, no stall over 50 ms.
+//  - browser: time from showing the folder to a full first screen of thumbnails, and the
+//    longest stall of a 10 ms timer meanwhile (from showing the folder to one second after the
+//    first screen); baseline: a plain QFileSystemModel with the same five name filters in an
+//    icon-mode list view of the same size, whose first screen's thumbnails are read with
+//    QImageReader::setScaledSize on the global thread pool. Targets: each at most 1.3x.
+//    Also the thumbnails of the whole folder against QImageReader::setScaledSize over all files
+//    in parallel (target at most 1.15x), the longest stall over the whole run and the peak
+//    memory.
 //  - "Aggiungi tutti" in crop mode; baseline: a loop that reads each file's size and loads
-//    its print product. Target <= 1.5x.
+//    its print product. Target at most 1.5x. Then "Aggiungi tutti" of a folder of 10,000 names
+//    of the same photos: at most 5.5x the time of 2,000 (linear). The browser's thumbnails of
+//    that folder are those of the same photos already read, so that no thumbnail job runs
+//    beside the add.
 //
 // Usage: bench_printcomposer [files] [generated]   (default 2000 100)
 
@@ -20,6 +26,10 @@
 #include <QImageReader>
 #include <QListView>
 #include <QTimer>
+#include <QFutureWatcher>
+#include <QIcon>
+#include <QSet>
+#include <QThreadPool>
 #include <QToolButton>
 #include <QtConcurrent>
 
@@ -30,6 +40,7 @@
 #include "articolostampafotograficafotoprintmodel.h"
 #include "enginefixture.h"
 #include "imageutility.h"
+#include "korvexglobals.h"
 #include "ordinilocal.h"
 
 namespace {
@@ -90,6 +101,7 @@ public:
         m_longest = 0;
         m_timer.start();
     }
+    qint64 longestSoFar() const { return qMax(m_longest, m_clock.elapsed() - m_last) - 10; }
     qint64 stop()
     {
         m_timer.stop();
@@ -102,6 +114,127 @@ private:
     qint64 m_last = 0;
     qint64 m_longest = 0;
 };
+
+// The baseline browser: Qt's file-system model with the composer's filters, in an icon-mode
+// list view, with the thumbnails of the files in view read on the pool once the folder is in.
+class PlainBrowser : public QFileSystemModel
+{
+public:
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == Qt::DecorationRole && index.column() == 0) {
+            const auto found = thumbs.constFind(filePath(index));
+            if (found != thumbs.constEnd())
+                return QIcon(QPixmap::fromImage(*found));
+        }
+        return QFileSystemModel::data(index, role);
+    }
+    QHash<QString, QImage> thumbs;
+};
+
+struct BrowserFigures
+{
+    double firstMs = 0;
+    qint64 stall = 0;
+    int firstScreen = 0;
+};
+
+BrowserFigures plainBrowser(const QString &folder, const QListView *like)
+{
+    PlainBrowser model;
+    model.setFilter(QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    model.setReadOnly(true);
+    model.setNameFilterDisables(false);
+    model.setNameFilters(KorvexGlobals::imageFilters);
+    QListView view;
+    view.setViewMode(QListView::IconMode);
+    view.setIconSize(like->iconSize());
+    view.setGridSize(like->gridSize());
+    view.setSpacing(like->spacing());
+    view.setUniformItemSizes(like->uniformItemSizes());
+    view.setResizeMode(like->resizeMode());
+    view.resize(like->size());
+    view.setModel(&model);
+    view.show();
+    QApplication::processEvents();
+
+    BrowserFigures figures;
+    QFutureWatcher<QPair<QString, QImage>> watcher;
+    QSet<QString> wanted;
+    double firstMs = -1;
+    QElapsedTimer timer;
+    QObject::connect(&watcher, &QFutureWatcherBase::resultReadyAt, &view, [&](int i) {
+        const QPair<QString, QImage> result = watcher.resultAt(i);
+        model.thumbs.insert(result.first, result.second);
+        const QModelIndex index = model.index(result.first);
+        emit model.dataChanged(index, index);
+        wanted.remove(result.first);
+        if (wanted.isEmpty() && firstMs < 0)
+            firstMs = timer.nsecsElapsed() / 1e6;
+    });
+    QObject::connect(&model, &QFileSystemModel::directoryLoaded, &view, [&] {
+        // Once the model has put the rows in order (from a zero timer, as it does).
+        QTimer::singleShot(0, &view, [&] {
+            const QModelIndex root = view.rootIndex();
+            QStringList inView;
+            for (int row = 0; row < model.rowCount(root); ++row) {
+                const QModelIndex index = model.index(row, 0, root);
+                if (view.visualRect(index).intersects(view.viewport()->rect()))
+                    inView << model.filePath(index);
+            }
+            wanted = QSet<QString>(inView.begin(), inView.end());
+            figures.firstScreen = inView.size();
+            if (wanted.isEmpty())
+                firstMs = timer.nsecsElapsed() / 1e6;
+            const std::function<QPair<QString, QImage>(const QString &)> job = [](const QString &path) {
+                return qMakePair(path, readerScaled(path));
+            };
+            watcher.setFuture(QtConcurrent::mapped(inView, job));
+        });
+    });
+    StallMeter stalls;
+    stalls.start();
+    timer.start();
+    view.setRootIndex(model.setRootPath(folder));
+    while (timer.elapsed() < 60000 && firstMs < 0)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    const double until = timer.elapsed() + 1000.0;
+    while (timer.elapsed() < until)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    watcher.waitForFinished();
+    figures.stall = stalls.stop();
+    figures.firstMs = firstMs < 0 ? 1e9 : firstMs;
+    return figures;
+}
+
+// Clicks "Aggiungi tutti" on the folder the browser shows; the time of the click.
+double addAllOnce(ArticoloStampaFotograficaComposer *composer, int expected)
+{
+    auto *addAll = composer->findChild<QToolButton *>(QStringLiteral("toolButtonAddAll"));
+    auto *prints = composer->findChild<QListView *>(QStringLiteral("listViewFotoPrint"));
+    auto *model = static_cast<ArticoloStampaFotograficaFotoPrintModel *>(prints->model());
+    ArticoloStampaFotograficaFotoPrintModel::fileSizes.clear();
+    QElapsedTimer timer;
+    timer.start();
+    addAll->click();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    if (model->rowCount() != expected)
+        std::fprintf(stderr, "\"Aggiungi tutti\" added %d rows of %d\n", model->rowCount(), expected);
+    return ms;
+}
+
+// Empties the print list and lets its thumbnail jobs end, so that the next measure runs alone.
+void emptyPrintList(ArticoloStampaFotograficaComposer *composer)
+{
+    auto *prints = composer->findChild<QListView *>(QStringLiteral("listViewFotoPrint"));
+    auto *model = static_cast<ArticoloStampaFotograficaFotoPrintModel *>(prints->model());
+    model->removeAllRows();
+    model->loadThumbs();
+    while (model->isLoadingThumbs())
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThreadPool::globalInstance()->waitForDone();
+    QApplication::processEvents();
+}
 
 } // namespace
 
@@ -147,11 +280,15 @@ int main(int argc, char **argv)
     auto *view = composer->findChild<QListView *>(QStringLiteral("listViewFileSelection"));
     auto *model = static_cast<ArticoloStampaFotograficaFileSelectionModel *>(view->model());
 
+    // A first plain browser warms the caches of the folder for both measures that follow.
+    plainBrowser(folder, view);
+
     StallMeter stalls;
     stalls.start();
     QElapsedTimer timer;
     timer.start();
-    // When each file's thumbnail arrived.
+    // When each file's thumbnail arrived, and the longest stall up to a second after the
+    // first screen.
     QHash<QString, double> arrived;
     int folderReads = 0;
     QObject::connect(model, &QAbstractItemModel::dataChanged, composer, [&](const QModelIndex &from) {
@@ -162,18 +299,39 @@ int main(int argc, char **argv)
     QObject::connect(model, &QFileSystemModel::directoryLoaded, composer, [&] { ++folderReads; });
     int reorders = 0;
     QObject::connect(model, &QAbstractItemModel::layoutChanged, composer, [&] { ++reorders; });
-    composer->setRootPath(folder);
-    while (timer.elapsed() < 600000 && ArticoloStampaFotograficaFileSelectionModel::m_images.size() < count)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    QApplication::processEvents();
-    // The first screen: the files in view once the folder is laid out.
+    // The files in view once the folder is laid out, and whether their thumbnails are in.
     QStringList firstScreen;
-    const QModelIndex root = view->rootIndex();
-    for (int row = 0; row < model->rowCount(root); ++row) {
-        const QModelIndex index = model->index(row, 0, root);
-        if (view->visualRect(index).intersects(view->viewport()->rect()))
-            firstScreen << model->filePath(index);
+    const auto takeFirstScreen = [&] {
+        firstScreen.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < model->rowCount(root); ++row) {
+            const QModelIndex index = model->index(row, 0, root);
+            if (view->visualRect(index).intersects(view->viewport()->rect()))
+                firstScreen << model->filePath(index);
+        }
+    };
+    const auto firstScreenIn = [&] {
+        if (model->rowCount(view->rootIndex()) < count)
+            return false;
+        takeFirstScreen();
+        for (const QString &path : qAsConst(firstScreen)) {
+            if (!arrived.contains(path))
+                return false;
+        }
+        return !firstScreen.isEmpty();
+    };
+    composer->setRootPath(folder);
+    qint64 openingStall = -1;
+    double openingUntil = -1;
+    while (timer.elapsed() < 600000 && ArticoloStampaFotograficaFileSelectionModel::m_images.size() < count) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (openingUntil < 0 && firstScreenIn())
+            openingUntil = timer.elapsed() + 1000.0;
+        if (openingStall < 0 && openingUntil >= 0 && timer.elapsed() >= openingUntil)
+            openingStall = stalls.longestSoFar();
     }
+    QApplication::processEvents();
+    takeFirstScreen();
     double firstMs = 0;
     for (const QString &path : qAsConst(firstScreen))
         firstMs = qMax(firstMs, arrived.value(path, 1e9));
@@ -183,33 +341,33 @@ int main(int argc, char **argv)
     if (arrived.size() < count)
         allMs = 1e9;
     const qint64 stall = stalls.stop();
+    if (openingStall < 0)
+        openingStall = stall;
     const long peakBrowser = peakKilobytes();
+    // The thumbnails of the folder, for the browser of the 10,000 names below.
+    const QMap<QString, QImage> thumbs = ArticoloStampaFotograficaFileSelectionModel::m_images;
 
-    const double baseFirst = parallelReaderLoop(firstScreen);
+    const BrowserFigures plain = plainBrowser(folder, view);
     const double baseAll = parallelReaderLoop(paths);
 
     std::printf("browser, %d files, first screen of %d\n", count, int(firstScreen.size()));
-    std::printf("  first screen: %9.1f ms   baseline %9.1f ms   ratio %.2f (target <= 1.5)\n", firstMs, baseFirst,
-                firstMs / baseFirst);
+    std::printf("  first screen: %9.1f ms   plain model %7.1f ms (%d files)   ratio %.2f (target <= 1.3)\n", firstMs,
+                plain.firstMs, plain.firstScreen, firstMs / plain.firstMs);
+    std::printf("  longest stall while opening: %lld ms   plain model %lld ms   ratio %.2f (target <= 1.3)\n",
+                static_cast<long long>(openingStall), static_cast<long long>(plain.stall),
+                double(openingStall) / double(qMax<qint64>(1, plain.stall)));
     std::printf("  all:          %9.1f ms   baseline %9.1f ms   ratio %.2f (target <= 1.15)\n", allMs, baseAll,
                 allMs / baseAll);
-    std::printf("  longest stall of a 10 ms timer: %lld ms (target <= 50)\n", static_cast<long long>(stall));
+    std::printf("  longest stall of a 10 ms timer over the whole run: %lld ms\n", static_cast<long long>(stall));
     std::printf("  folder reads: %d, reorders: %d\n", folderReads, reorders);
     std::printf("  peak memory: %ld MB (%ld MB before the browser)\n", peakBrowser / 1024, peakBefore / 1024);
 
-    // "Aggiungi tutti" in crop mode (the default fit mode), default print of the seed catalogue.
-    ArticoloStampaFotograficaFotoPrintModel::fileSizes.clear();
-    auto *addAll = composer->findChild<QToolButton *>(QStringLiteral("toolButtonAddAll"));
+    // "Aggiungi tutti" in crop mode (the default fit mode), default print of the seed catalogue;
+    // the baseline first, while nothing else runs.
     auto *prints = composer->findChild<QListView *>(QStringLiteral("listViewFotoPrint"));
+    // The default print of the seed catalogue (10 x 15 on Lucida).
+    const int idStampa = 3;
     timer.restart();
-    addAll->click();
-    const double addMs = timer.nsecsElapsed() / 1e6;
-    const int rows = prints->model()->rowCount();
-
-    timer.restart();
-    int idStampa = 3;
-    if (rows > 0)
-        idStampa = static_cast<ArticoloStampaFotograficaFotoPrintModel *>(prints->model())->stampe().constFirst().IdStampa;
     qint64 area = 0;
     for (const QString &path : qAsConst(paths)) {
         const QSize size = imageUtility::getImageSize(path);
@@ -218,11 +376,50 @@ int main(int argc, char **argv)
         area += qint64(size.width()) * stampa.formato.colonna3;
     }
     const double loopMs = timer.nsecsElapsed() / 1e6;
+    // The faster of two adds, for this and for the 10,000 below: the machine is shared.
+    double addMs = addAllOnce(composer, count);
+    emptyPrintList(composer);
+    addMs = qMin(addMs, addAllOnce(composer, count));
+    const int rows = prints->model()->rowCount();
+    if (rows > 0 && static_cast<ArticoloStampaFotograficaFotoPrintModel *>(prints->model())->stampe().constFirst().IdStampa != idStampa)
+        std::fprintf(stderr, "the baseline read another product than the composer\n");
     std::printf("\"Aggiungi tutti\" in crop mode, %d rows\n", rows);
     std::printf("  add all:      %9.1f ms   baseline %9.1f ms   ratio %.2f (target <= 1.5)%s\n", addMs, loopMs,
                 addMs / loopMs, area > 0 ? "" : " (no sizes)");
+    emptyPrintList(composer);
 
+    // 10,000 names of the same photos.
+    const int many = 5 * count;
+    const QString manyFolder = fixture.filesFolder() + QStringLiteral("/photos-many");
+    QDir().mkpath(manyFolder);
+    QMap<QString, QImage> manyThumbs;
+    for (int i = 0; i < many; ++i) {
+        const QString path = QStringLiteral("%1/IMG_%2.jpg").arg(manyFolder).arg(i, 5, 10, QLatin1Char('0'));
+        const QString original = paths.at(i % generated);
+        if (::link(QFile::encodeName(original).constData(), QFile::encodeName(path).constData()) != 0) {
+            std::perror("link");
+            return 1;
+        }
+        manyThumbs.insert(path, thumbs.value(original));
+    }
+    composer->setRootPath(manyFolder);
+    // Before the folder is read: its thumbnails are known, no job reads them again.
+    ArticoloStampaFotograficaFileSelectionModel::m_images = manyThumbs;
+    timer.restart();
+    while (timer.elapsed() < 120000 && model->rowCount(view->rootIndex()) < many)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (model->isLoadingThumbs())
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    timer.restart();
+    while (timer.elapsed() < 500)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    double manyMs = addAllOnce(composer, many);
+    emptyPrintList(composer);
+    manyMs = qMin(manyMs, addAllOnce(composer, many));
+    std::printf("  add all of %d: %7.1f ms   ratio to %d %.2f (target <= 5.5)\n", many, manyMs, count, manyMs / addMs);
+
+    const bool complete = rows == count && prints->model()->rowCount() == many;
     composer->setResult(QDialog::Accepted);
     delete composer;
-    return rows == count ? 0 : 1;
+    return complete ? 0 : 1;
 }

@@ -39,6 +39,8 @@
 #include "shots.h"
 #include "utente.h"
 
+Q_DECLARE_METATYPE(QList<int>)
+
 namespace {
 
 template <class T> T *child(QObject *parent, const char *name)
@@ -105,6 +107,9 @@ private slots:
     void replacementAlreadyListed();
     void refusedReplacementAsksNothing();
     void removingTheLastFileDisablesCommands();
+    void fileDeletedWhileOpenIsMissing();
+    void selectedRowsGoInRuns_data();
+    void selectedRowsGoInRuns();
 
     void browserFilter_data();
     void browserFilter();
@@ -734,6 +739,141 @@ void TestFileComposer::removingTheLastFileDisablesCommands()
     QVERIFY(!child<QToolButton>(m_composer.get(), "toolButtonSelectedFilesSelectAll")->isEnabled());
     QVERIFY(!child<QToolButton>(m_composer.get(), "toolButtonRemove")->isEnabled());
     QCOMPARE(child<QLabel>(m_composer.get(), "labelSelectedFiles")->text(), QStringLiteral("File da inviare (0)"));
+}
+
+// The list has read the file (added from the browser, counted, painted) when it goes from the
+// disk: every part of the composer then treats it as missing, as its row shows it.
+void TestFileComposer::fileDeletedWhileOpenIsMissing()
+{
+    const QString dir = folder(QStringLiteral("sparisce"));
+    const QString a = m_fixture->bytesFile(QStringLiteral("sparisce/a.txt"), 1000);
+    const QString b = m_fixture->bytesFile(QStringLiteral("sparisce/b.txt"), 3000);
+    open(prepare(Kind::New));
+    QVERIFY(showFolder(dir));
+    child<QToolButton>(m_composer.get(), "toolButtonAddAll")->click();
+    auto *count = child<QLabel>(m_composer.get(), "labelSelectedFiles");
+    auto *size = child<QLabel>(m_composer.get(), "labelDimTotale");
+    QTRY_COMPARE(count->text(), QStringLiteral("File da inviare (2)"));
+    QCOMPARE(size->text(), QStringLiteral("Dimensione totale: 3.91 KB"));
+    QVERIFY(filesModel()->invalidFilesList().isEmpty());
+    auto *list = child<QListView>(m_composer.get(), "listViewSelectedFiles");
+    QTest::qWait(50);
+    list->grab();
+
+    QVERIFY(QFile::remove(b));
+    QModelIndex row;
+    const QList<QFileInfo> listed = filesModel()->fileList();
+    for (int i = 0; i < listed.size(); ++i) {
+        if (listed.at(i).fileName() == QLatin1String("b.txt"))
+            row = filesModel()->index(i, 0);
+    }
+    QVERIFY(row.isValid());
+    QCOMPARE(names(filesModel()->invalidFilesList()), QStringList{"b.txt"});
+    quint64 total = 0;
+    int invalid = 0;
+    filesModel()->status(&total, &invalid);
+    QCOMPARE(total, quint64(1000));
+    QCOMPARE(invalid, 1);
+    QCOMPARE(filesModel()->data(filesModel()->index(row.row(), 2)).toString(), QStringLiteral("0 byte"));
+
+    // Picking the broken row brings the commands for missing files.
+    list->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    auto *removeInvalid = child<QToolButton>(m_composer.get(), "toolButtonRemoveInvalid");
+    auto *replace = child<QToolButton>(m_composer.get(), "toolButtonSelectedFilesChange");
+    QTRY_VERIFY(removeInvalid->isVisible());
+    QVERIFY(replace->isVisible());
+    QVERIFY(replace->isEnabled());
+    QCOMPARE(size->text(), QStringLiteral("Dimensione totale: 1000 byte"));
+    m_composer->resize(1100, 720);
+    QTest::qWait(100);
+    saveShot(m_composer.get(), QStringLiteral("filecomposer-deleted-file"));
+
+    // A double click offers a replacement.
+    m_answerer->answerWith([](QWidget *box) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(box))
+            dialog->reject();
+    });
+    QMetaObject::invokeMethod(m_composer.get(), "on_listViewSelectedFiles_doubleClicked", Q_ARG(QModelIndex, row));
+    QCOMPARE(m_answerer->count(), 1);
+    QCOMPARE(m_answerer->last().className, QStringLiteral("QFileDialog"));
+
+    // "Avanti" does not go on to the summary.
+    m_answerer->answer(QMessageBox::Ok);
+    QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonAvanti_clicked");
+    QCOMPARE(m_answerer->count(), 2);
+    QCOMPARE(m_answerer->last().title, QStringLiteral("Impossibile continuare"));
+    QCOMPARE(child<QStackedWidget>(m_composer.get(), "pages")->currentIndex(), 0);
+
+    // Once the missing file is removed the order holds the file that is there, at its size.
+    m_answerer->answer(QMessageBox::Yes);
+    removeInvalid->click();
+    QCOMPARE(names(filesModel()->fileList()), QStringList{"a.txt"});
+    QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonAvanti_clicked");
+    QCOMPARE(child<QStackedWidget>(m_composer.get(), "pages")->currentIndex(), 1);
+    QCOMPARE(m_composer->getOrdine().righeFile.size(), 1);
+    QCOMPARE(m_composer->getOrdine().righeFile.first().FilePath, a);
+    QCOMPARE(m_composer->getOrdine().righeFile.first().FileSize, qint64(1000));
+}
+
+void TestFileComposer::selectedRowsGoInRuns_data()
+{
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QList<int>>("left");
+    QTest::addColumn<int>("removals");
+    QTest::newRow("icons, button, three runs") << "icons" << "button" << QList<int>{1, 2, 4, 6, 7, 8}
+                                               << QList<int>{0, 3, 5, 9} << 3;
+    QTest::newRow("details, Delete key, both ends") << "details" << "delete" << QList<int>{9, 0}
+                                                    << QList<int>{1, 2, 3, 4, 5, 6, 7, 8} << 2;
+    QTest::newRow("icons, drag onto the browser, all") << "icons" << "drag" << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}
+                                                       << QList<int>{} << 1;
+    QTest::newRow("details, button, one") << "details" << "button" << QList<int>{5} << QList<int>{0, 1, 2, 3, 4, 6, 7, 8, 9}
+                                          << 1;
+}
+
+// The selected rows leave the list one run of neighbours at a time, not one by one.
+void TestFileComposer::selectedRowsGoInRuns()
+{
+    QFETCH(QString, view);
+    QFETCH(QString, how);
+    QFETCH(QList<int>, selected);
+    QFETCH(QList<int>, left);
+    QFETCH(int, removals);
+    open(prepare(Kind::New));
+    folder(QStringLiteral("serie"));
+    QStringList paths;
+    for (int i = 0; i < 10; ++i)
+        paths << m_fixture->bytesFile(QStringLiteral("serie/f%1.txt").arg(i), 10 + i);
+    addFiles(paths);
+    QTRY_COMPARE(filesModel()->rowCount(), 10);
+    if (view == QLatin1String("details"))
+        QMetaObject::invokeMethod(m_composer.get(), "selectedFilesSetListModeLayout");
+    auto *shown = view == QLatin1String("details")
+                      ? static_cast<QAbstractItemView *>(child<QTableView>(m_composer.get(), "tableViewSelectedFiles"))
+                      : static_cast<QAbstractItemView *>(child<QListView>(m_composer.get(), "listViewSelectedFiles"));
+    QVERIFY(shown->isVisible());
+    for (int row : selected)
+        shown->selectionModel()->select(filesModel()->index(row, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QSignalSpy removed(filesModel(), &QAbstractItemModel::rowsRemoved);
+    if (how == QLatin1String("button")) {
+        m_answerer->answer(QMessageBox::Yes);
+        child<QToolButton>(m_composer.get(), "toolButtonRemove")->click();
+    } else if (how == QLatin1String("delete")) {
+        m_answerer->answer(QMessageBox::Yes);
+        QTest::keyClick(shown, Qt::Key_Delete);
+    } else {
+        QMetaObject::invokeMethod(m_composer.get(), "dropFromSelectedFiles");
+    }
+    QCOMPARE(m_answerer->count(), how == QLatin1String("drag") ? 0 : 1);
+    QStringList expected;
+    for (int i : left)
+        expected << QStringLiteral("f%1.txt").arg(i);
+    QCOMPARE(names(filesModel()->fileList()), expected);
+    QCOMPARE(removed.count(), removals);
+    QTRY_COMPARE(child<QLabel>(m_composer.get(), "labelSelectedFiles")->text(),
+                 QStringLiteral("File da inviare (%1)").arg(left.size()));
 }
 
 // ---------------------------------------------------------------------------------------------

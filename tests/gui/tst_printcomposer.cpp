@@ -32,6 +32,7 @@
 #include "articolostampafotograficafotoprintmodel.h"
 #include "enginefixture.h"
 #include "filesizelimit.h"
+#include "imageutility.h"
 #include "korvexglobals.h"
 #include "labsimulator.h"
 #include "modalanswerer.h"
@@ -143,6 +144,7 @@ private slots:
     void cleanup();
 
     void formAtStart();
+    void textColoursFromTheFirstPaint();
     void browserFilter_data();
     void browserFilter();
     void typedPath_data();
@@ -162,6 +164,7 @@ private slots:
     void drop_data();
     void drop();
     void addAllAndSelected();
+    void addAllRowsOfMixedPhotos();
 
     void closingQuestion_data();
     void closingQuestion();
@@ -261,6 +264,44 @@ void TestPrintComposer::formAtStart()
     QTRY_COMPARE(shownFolder(composer), QDir::homePath());
     QCOMPARE(child<QLineEdit>(composer, "lineEditFiltra")->text(), QStringLiteral("Filtra file ..."));
     QCOMPARE(m_answerer->count(), 0);
+}
+
+void TestPrintComposer::textColoursFromTheFirstPaint()
+{
+    Composer *composer = open();
+    composer->resize(1100, 720);
+    QVERIFY(QTest::qWaitForWindowExposed(composer));
+    const struct {
+        const char *name;
+        QPalette::ColorRole role;
+        QColor colour;
+    } texts[] = {
+        {"labelSelectedFiles", QPalette::WindowText, QColor(170, 0, 0)},
+        {"labelDimTotale", QPalette::WindowText, QColor(0, 85, 127)},
+        {"label_9", QPalette::WindowText, QColor(0, 85, 127)},
+        {"label_10", QPalette::WindowText, QColor(0, 85, 127)},
+        {"label_2", QPalette::WindowText, QColor(0, 85, 127)},
+        {"labelTopDescription", QPalette::WindowText, QColor(0, 0, 111)},
+        {"lineEditFiltra", QPalette::Text, QColor(125, 145, 145)},
+    };
+    for (const auto &text : texts) {
+        QWidget *widget = child<QWidget>(composer, text.name);
+        QVERIFY2(widget->palette().color(QPalette::Active, text.role) == text.colour,
+                 qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(text.name),
+                                                        widget->palette().color(QPalette::Active, text.role).name())));
+    }
+    QCOMPARE(child<QLineEdit>(composer, "lineEditFiltra")->text(), QStringLiteral("Filtra file ..."));
+    // As painted: the count of prints is dark red, not black.
+    const QImage count = child<QLabel>(composer, "labelSelectedFiles")->grab().toImage();
+    bool red = false;
+    for (int y = 0; y < count.height() && !red; ++y) {
+        for (int x = 0; x < count.width() && !red; ++x) {
+            const QColor pixel = count.pixelColor(x, y);
+            red = pixel.red() > 100 && pixel.green() < 60 && pixel.blue() < 60;
+        }
+    }
+    QVERIFY(red);
+    saveShot(composer, QStringLiteral("printcomposer-first-page"));
 }
 
 void TestPrintComposer::browserFilter_data()
@@ -738,6 +779,84 @@ void TestPrintComposer::addAllAndSelected()
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     QCOMPARE(prints(composer)->rowCount(), 6);
     saveShot(composer, QStringLiteral("printcomposer-prints"));
+}
+
+// "Aggiungi tutti" on a folder of mixed photos gives these rows, field by field: the rows were
+// recorded from the one-file-at-a-time add that came before the batch reads its product once.
+// Three batches: crop mode with the sizes read from the files, crop mode again with the sizes
+// known to the print list, fit mode. The text file named as a picture stops each batch last.
+void TestPrintComposer::addAllRowsOfMixedPhotos()
+{
+    const QString dir = folder(QStringLiteral("mixed"));
+    QVERIFY(writeSolid(dir + QStringLiteral("/a-landscape.jpg"), QSize(1200, 900), Qt::red));
+    QVERIFY(writeSolid(dir + QStringLiteral("/b-portrait.jpg"), QSize(900, 1200), Qt::green));
+    QVERIFY(writeSolid(dir + QStringLiteral("/c-square.png"), QSize(1000, 1000), Qt::blue, "PNG"));
+    QVERIFY(TestImages::writeJpegTurnedWithOrientation6(dir + QStringLiteral("/d-turned.jpg"),
+                                                       TestImages::quadrants(QSize(800, 1200))));
+    QVERIFY(writeSolid(dir + QStringLiteral("/e-wide.bmp"), QSize(1500, 500), Qt::gray, "BMP"));
+    QVERIFY(writeText(dir + QStringLiteral("/z-notes.jpg")));
+    const struct {
+        const char *name;
+        QRectF crop;
+    } photos[] = {
+        {"a-landscape.jpg", QRectF(0, 50, 1200, 800)},
+        {"b-portrait.jpg", QRectF(50, 0, 800, 1200)},
+        {"c-square.png", QRectF(167, 0, 666, 1000)},
+        {"d-turned.jpg", QRectF(0, 0, 800, 1200)},
+        {"e-wide.bmp", QRectF(375, 0, 750, 500)},
+    };
+
+    Composer *composer = open();
+    child<QSpinBox>(composer, "defaultQta")->setValue(2);
+    composer->setRootPath(dir);
+    waitForFolder(composer, dir, 6);
+    // The browser lists the folder by name once it has sorted it: the text file comes last.
+    const auto browserOrder = [composer] {
+        QListView *view = child<QListView>(composer, "listViewFileSelection");
+        QStringList names;
+        for (int row = 0; row < files(composer)->rowCount(view->rootIndex()); ++row)
+            names << files(composer)->fileName(files(composer)->index(row, 0, view->rootIndex()));
+        return names;
+    };
+    QTRY_COMPARE(browserOrder(), shownNames(composer));
+    QToolButton *addAll = child<QToolButton>(composer, "toolButtonAddAll");
+    for (int batch = 0; batch < 3; ++batch) {
+        // The sizes the print list keeps from its thumbnails: given here, so that the batch
+        // does not depend on when the pool delivers them.
+        if (batch == 1) {
+            for (const auto &photo : photos) {
+                const QString path = dir + QLatin1Char('/') + QLatin1String(photo.name);
+                PrintModel::fileSizes.insert(path, imageUtility::getImageSize(path));
+            }
+        }
+        if (batch == 2)
+            child<QComboBox>(composer, "defaultTransformationType")->setCurrentIndex(0);
+        m_answerer->answer(QMessageBox::Ok);
+        addAll->click();
+        QCOMPARE(m_answerer->count(), batch + 1);
+        QCOMPARE(m_answerer->last().title, QStringLiteral("Errore"));
+    }
+
+    const auto rows = prints(composer)->stampe();
+    QCOMPARE(rows.size(), 15);
+    for (int i = 0; i < rows.size(); ++i) {
+        const auto &riga = rows.at(i);
+        const auto &photo = photos[i % 5];
+        const bool crop = i < 10;
+        const QString path = dir + QLatin1Char('/') + QLatin1String(photo.name);
+        QCOMPARE(riga.FilePath, path);
+        QCOMPARE(riga.FileSize, QFileInfo(path).size());
+        QCOMPARE(riga.IdStampa, 3);
+        QCOMPARE(riga.Codice, QStringLiteral("ST1015L"));
+        QCOMPARE(riga.FormatoDesc, QStringLiteral("10 x 15"));
+        QCOMPARE(riga.CartaDesc, QStringLiteral("Lucida"));
+        QCOMPARE(riga.Qta, 2);
+        QCOMPARE(riga.TipoRiga, 2);
+        QCOMPARE(riga.Transformation.Type, crop ? 2 : 1);
+        QCOMPARE(riga.Transformation.CropRect, crop ? photo.crop : QRectF(0, 0, 0, 0));
+        QVERIFY(!riga.Inviata);
+        QVERIFY(riga.WsFileId.isEmpty());
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

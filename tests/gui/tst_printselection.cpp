@@ -12,6 +12,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -32,6 +33,7 @@ using Row = OrdiniLocal::OrdineRigaStampaLocal;
 using Rows = QList<Row>;
 
 Q_DECLARE_METATYPE(QList<int>)
+Q_DECLARE_METATYPE(QList<QRectF>)
 
 namespace {
 
@@ -153,6 +155,8 @@ private slots:
     void oneOfThreeRowsReplaced();
     void removal_data();
     void removal();
+    void missingFilesUnderAnyPathForm_data();
+    void missingFilesUnderAnyPathForm();
 
     void bulkPreset_data();
     void bulkPreset();
@@ -160,6 +164,8 @@ private slots:
     void bulkCancel();
     void bulkWithoutPaper();
     void bulkOnAFailingCatalogue();
+    void cropKeptWhereTheFormatStays_data();
+    void cropKeptWhereTheFormatStays();
 
 private:
     Composer *open(const Rows &rows, bool waitForRows = true);
@@ -676,6 +682,52 @@ void TestPrintSelection::removal()
     QCOMPARE(composer->cursor().shape(), Qt::ArrowCursor);
 }
 
+void TestPrintSelection::missingFilesUnderAnyPathForm_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::newRow("relative") << "relative";
+    QTest::newRow("with ..") << "dotdot";
+    QTest::newRow("with .") << "dot";
+    QTest::newRow("clean absolute") << "absolute";
+}
+
+// An order file written by hand or by another program names a missing photo by a path that
+// is not in clean absolute form: "Rimuovi file non trovati" takes its prints all the same, and
+// nothing is left to block "Avanti".
+void TestPrintSelection::missingFilesUnderAnyPathForm()
+{
+    QFETCH(QString, form);
+    const QString kept = photo(QStringLiteral("kept.jpg"), QSize(400, 300));
+    const QString gone = photo(QStringLiteral("gone.jpg"), QSize(400, 300));
+    const QFileInfo goneInfo(gone);
+    QString stored = goneInfo.absoluteFilePath();
+    if (form == QLatin1String("relative"))
+        stored = QDir::current().relativeFilePath(stored);
+    else if (form == QLatin1String("dotdot"))
+        stored = goneInfo.absolutePath() + QStringLiteral("/../") + goneInfo.dir().dirName() + QStringLiteral("/gone.jpg");
+    else if (form == QLatin1String("dot"))
+        stored = goneInfo.absolutePath() + QStringLiteral("/./gone.jpg");
+    QVERIFY(QFile::remove(gone));
+    Rows rows{PrintEditFixture::row(gone, 1, 1, QRectF(), 1), PrintEditFixture::row(kept, 1, 1, QRectF(), 2),
+              PrintEditFixture::row(gone, 1, 1, QRectF(), 3)};
+    // As the order file holds it.
+    rows[0].FilePath = stored;
+    rows[2].FilePath = stored;
+
+    m_answerer->answer(QStringLiteral("Rimuovi file non trovati"));
+    m_answerer->answer(QMessageBox::Yes);
+    Composer *composer = open(rows, false);
+    QVERIFY(m_answerer->waitForCount(2));
+    QCOMPARE(m_answerer->boxes().first().title, QStringLiteral("File non trovati"));
+    QCOMPARE(m_answerer->last().title, QStringLiteral("Elimina stampe non valide"));
+    QTRY_COMPARE(quantities(composer), QList<int>{2});
+    QVERIFY(prints(composer)->invalidFilesList().isEmpty());
+    QVERIFY(!child<QToolButton>(composer, "toolButtonRemoveInvalid")->isVisibleTo(composer));
+    child<QToolButton>(composer, "toolButtonAvanti")->click();
+    QCOMPARE(m_answerer->count(), 2);
+    QCOMPARE(child<QStackedWidget>(composer, "pages")->currentIndex(), 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Bulk print settings
 
@@ -775,7 +827,9 @@ void TestPrintSelection::bulkOk()
         QCOMPARE(after.at(i).FileSize, rows.at(i).FileSize);
         QCOMPARE(after.at(i).Transformation.Type, rows.at(i).Transformation.Type);
     }
-    QCOMPARE(after.at(0).Transformation.CropRect, QRectF(0, 166, 4000, 2667));
+    // The first print keeps its format (another paper): its crop stays. The third changes
+    // from the upright 10x15 to the landscape one: centred anew.
+    QCOMPARE(after.at(0).Transformation.CropRect, QRectF(10, 20, 1200, 800));
     QCOMPARE(after.at(1).Transformation.CropRect, QRectF());
     QCOMPARE(after.at(2).Transformation.CropRect, QRectF(0, 166, 4000, 2667));
 }
@@ -826,6 +880,70 @@ void TestPrintSelection::bulkOnAFailingCatalogue()
     QCOMPARE(m_answerer->last().text, QStringLiteral("Impossibile modificare le impostazioni di stampa a causa di un errore."));
     QCOMPARE(describe(prints(composer)->stampe()), before);
     m_fixture->restoreCatalogue();
+}
+
+void TestPrintSelection::cropKeptWhereTheFormatStays_data()
+{
+    QTest::addColumn<QString>("how");  // "bulk": the settings dialog; "panel": the format combo
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QString>("carta");
+    QTest::addColumn<QString>("formato");
+    QTest::addColumn<int>("qta");      // bulk only
+    QTest::addColumn<QList<int>>("products");
+    QTest::addColumn<QList<QRectF>>("crops");
+    // Two prints cropped by hand to (10, 20, 1200, 800) on a 4000 x 3000 photo: product 1
+    // (10x15 orizzontale, Lucida) and product 5 (20x15, Lucida).
+    const QRectF chosen(10, 20, 1200, 800);
+    const QRectF centred1015(0, 166, 4000, 2667);
+    const QRectF centred2015(31, 0, 3937, 3000);
+    QTest::newRow("bulk, copies only") << "bulk" << QList<int>{0} << "Lucida" << "10x15 orizzontale" << 4
+                                       << QList<int>{1, 5} << QList<QRectF>{chosen, chosen};
+    QTest::newRow("bulk, paper only") << "bulk" << QList<int>{0} << "Opaca" << "10x15 orizzontale" << 1
+                                      << QList<int>{3, 5} << QList<QRectF>{chosen, chosen};
+    QTest::newRow("bulk, format changes") << "bulk" << QList<int>{0} << "Lucida" << "20x15" << 1 << QList<int>{5, 5}
+                                          << QList<QRectF>{centred2015, chosen};
+    QTest::newRow("bulk, one of two changes format") << "bulk" << QList<int>{0, 1} << "Lucida" << "10x15 orizzontale"
+                                                     << 2 << QList<int>{1, 1}
+                                                     << QList<QRectF>{chosen, centred1015};
+    QTest::newRow("panel, the format shown again") << "panel" << QList<int>{0} << "" << "10x15 orizzontale" << 0
+                                                   << QList<int>{1, 5} << QList<QRectF>{chosen, chosen};
+    QTest::newRow("panel, another format") << "panel" << QList<int>{1} << "" << "10x15 orizzontale" << 0
+                                           << QList<int>{1, 1} << QList<QRectF>{chosen, centred1015};
+}
+
+void TestPrintSelection::cropKeptWhereTheFormatStays()
+{
+    QFETCH(QString, how);
+    QFETCH(QList<int>, selected);
+    QFETCH(QString, carta);
+    QFETCH(QString, formato);
+    QFETCH(int, qta);
+    QFETCH(QList<int>, products);
+    QFETCH(QList<QRectF>, crops);
+    Composer *composer = open(rowsOf({1, 5}, 2));
+    select(composer, selected);
+    if (how == QLatin1String("bulk")) {
+        m_answerer->answerWith([&](QWidget *dialog) {
+            auto *cartaBox = dialog->findChild<QComboBox *>(QStringLiteral("carta"));
+            cartaBox->setCurrentIndex(cartaBox->findText(carta));
+            auto *formatoBox = dialog->findChild<QComboBox *>(QStringLiteral("formato"));
+            formatoBox->setCurrentIndex(formatoBox->findText(formato));
+            dialog->findChild<QSpinBox *>(QStringLiteral("qta"))->setValue(qta);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        });
+        child<QToolButton>(composer, "toolButtonSelectedFilesCangeStampaSettings")->click();
+        QCOMPARE(m_answerer->count(), 1);
+    } else {
+        choose(child<QComboBox>(composer, "stampaFormato"), formato);
+        QCOMPARE(m_answerer->count(), 0);
+    }
+    const Rows after = prints(composer)->stampe();
+    for (int i = 0; i < after.size(); ++i) {
+        QCOMPARE(after.at(i).IdStampa, products.at(i));
+        QCOMPARE(after.at(i).Transformation.CropRect, crops.at(i));
+        if (how == QLatin1String("bulk") && selected.contains(i))
+            QCOMPARE(after.at(i).Qta, qta);
+    }
 }
 
 QTEST_MAIN(TestPrintSelection)

@@ -231,16 +231,14 @@ void ArticoloInvioFileComposer::formToOrdine()
     if (!filesModel || filesModel->rowCount() < 1)
         return;
     const QList<QFileInfo> files = filesModel->fileList();
-    for (const QFileInfo &entry : files) {
-        QFileInfo file(entry);
-        file.refresh();
+    for (const QFileInfo &file : files) {
         OrdiniLocal::OrdineRigaFileLocal riga;
         riga.WsFileId = QString();
         riga.Codice = QStringLiteral("artfile");
         riga.Descrizione = tr("Invio File") + QLatin1Char(' ') + file.fileName();
         riga.TipoRiga = 1;
         riga.FilePath = file.absoluteFilePath();
-        riga.FileSize = file.size();
+        riga.FileSize = qint64(ArticoloInvioFileItemModel::onDisk(file).size);
         riga.Inviata = false;
         // An unchanged file keeps what the laboratory already has of it; the last match wins.
         for (const OrdiniLocal::OrdineRigaFileLocal &old : oldRows) {
@@ -633,6 +631,14 @@ void ArticoloInvioFileComposer::on_fileSelectionSelectionChanged()
 
 void ArticoloInvioFileComposer::on_selectedFilesSelectionChanged()
 {
+    updateSelectionControls();
+    // A file may have gone since the list last changed: the row the customer picks shows
+    // broken, and the commands for missing files follow what the disk says now.
+    scheduleCounters();
+}
+
+void ArticoloInvioFileComposer::updateSelectionControls()
+{
     const QModelIndexList rows = visibleSelectedFilesView()->selectionModel()->selectedRows(0);
     ui->toolButtonSelectedFilesChange->setEnabled(false);
     ui->actionSelectedFilesChange->setEnabled(false);
@@ -688,7 +694,7 @@ void ArticoloInvioFileComposer::updateCounters()
         ui->actionRemoveInvalid->setVisible(true);
     }
     // A reset of the list clears the views' selections without telling them.
-    on_selectedFilesSelectionChanged();
+    updateSelectionControls();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -714,9 +720,12 @@ void ArticoloInvioFileComposer::on_actionFileSelectionAppendAll_triggered()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QList<QFileInfo> files;
     files.reserve(indexes.size());
-    // The browser's own record of each file.
-    for (const QModelIndex &index : indexes)
-        files.append(fileModel->fileInfo(index));
+    // The browser's own record of each file, once: the other columns of its row name the
+    // same file again.
+    for (const QModelIndex &index : indexes) {
+        if (index.column() == 0)
+            files.append(fileModel->fileInfo(index));
+    }
     filesModel->addFiles(files);
     QApplication::restoreOverrideCursor();
 }
@@ -794,14 +803,26 @@ void ArticoloInvioFileComposer::on_actionSelectedFilesRemove_triggered()
 void ArticoloInvioFileComposer::removeSelected()
 {
     QAbstractItemView *view = visibleSelectedFilesView();
-    for (;;) {
-        const QModelIndexList indexes = view->selectionModel()->selectedIndexes();
-        if (indexes.isEmpty()) {
-            filesModel->ResetModel();
-            return;
-        }
-        filesModel->removeRows(indexes.first().row(), 1);
+    // The selected rows as runs of neighbours, each removed in one call from the last run up,
+    // so that the rows of the runs still to come keep their numbers: a selection of thousands
+    // of rows is one or a few removals, not one per row.
+    QVector<int> rows;
+    const QItemSelection selection = view->selectionModel()->selection();
+    for (const QItemSelectionRange &range : selection) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
     }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    int end = rows.size();
+    while (end > 0) {
+        int first = end - 1;
+        while (first > 0 && rows.at(first - 1) == rows.at(first) - 1)
+            --first;
+        filesModel->removeRows(rows.at(first), rows.at(end - 1) - rows.at(first) + 1);
+        end = first;
+    }
+    filesModel->ResetModel();
 }
 
 void ArticoloInvioFileComposer::on_toolButtonRemoveAll_clicked()

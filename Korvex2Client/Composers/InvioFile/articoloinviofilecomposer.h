@@ -118,6 +118,8 @@ private:
     void initDirSelection();
     void updateCounters();
     void scheduleCounters();
+    // The commands that act on the selected files of the list, as the selection stands.
+    void updateSelectionControls();
     void onWriteFinished(EditedOrderWriter::Outcome outcome, const OrdiniLocal::OrdineLocal &written,
                          const QString &error);
     bool confirmEmptyClienteFinale();

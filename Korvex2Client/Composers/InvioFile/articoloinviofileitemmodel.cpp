@@ -1,6 +1,7 @@
 #include "articoloinviofileitemmodel.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QIcon>
 #include <QMimeData>
 #include <QPixmap>
@@ -8,15 +9,11 @@
 
 #include "korvexglobals.h"
 
-namespace {
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
-// The entry as the disk has it now: an entry's own answers are cached from when it was made.
-QFileInfo current(const QFileInfo &file)
-{
-    QFileInfo now(file);
-    now.refresh();
-    return now;
-}
+namespace {
 
 QString lowerPath(const QFileInfo &file)
 {
@@ -24,6 +21,34 @@ QString lowerPath(const QFileInfo &file)
 }
 
 } // namespace
+
+ArticoloInvioFileItemModel::OnDisk ArticoloInvioFileItemModel::onDisk(const QFileInfo &file)
+{
+    OnDisk state;
+    const QString path = file.absoluteFilePath();
+    if (path.isEmpty())
+        return state;
+#ifdef Q_OS_UNIX
+    // One look at the disk, without a file record's own work: the counters ask it for every
+    // file of the list.
+    struct stat buffer;
+    if (::stat(QFile::encodeName(path).constData(), &buffer) != 0)
+        return state;
+    state.exists = true;
+    state.folder = S_ISDIR(buffer.st_mode);
+    state.size = quint64(buffer.st_size);
+#else
+    // A new record of the path: an entry keeps the answers it read when it was made, and a
+    // refreshed copy of it does not always read them again.
+    const QFileInfo now(path);
+    state.exists = now.exists();
+    if (state.exists) {
+        state.folder = now.isDir();
+        state.size = quint64(now.size());
+    }
+#endif
+    return state;
+}
 
 ArticoloInvioFileItemModel::ArticoloInvioFileItemModel(QObject *parent)
     : QAbstractListModel(parent)
@@ -51,7 +76,7 @@ QVariant ArticoloInvioFileItemModel::data(const QModelIndex &index, int role) co
     if (!index.isValid() || index.row() < 0 || index.column() < 0 || index.model() != this
         || index.row() >= fileInfoList.size())
         return QVariant();
-    const QFileInfo file = current(fileInfoList.at(index.row()));
+    const QFileInfo &file = fileInfoList.at(index.row());
 
     switch (role) {
     case Qt::DisplayRole:
@@ -61,7 +86,7 @@ QVariant ArticoloInvioFileItemModel::data(const QModelIndex &index, int role) co
         case 1:
             return file.absoluteFilePath();
         case 2:
-            return fileSizeToString(quint64(file.exists() ? file.size() : 0));
+            return fileSizeToString(onDisk(file).size);
         default:
             return QVariant();
         }
@@ -73,7 +98,7 @@ QVariant ArticoloInvioFileItemModel::data(const QModelIndex &index, int role) co
             m_presentIcon = QIcon(QPixmap(QStringLiteral(":/Resource/256x256/file.png")));
             m_brokenIcon = QIcon(QPixmap(QStringLiteral(":/Resource/128x128/broken-file-access.png")));
         }
-        return !file.absoluteFilePath().isEmpty() && file.exists() ? m_presentIcon : m_brokenIcon;
+        return onDisk(file).exists ? m_presentIcon : m_brokenIcon;
     case Qt::ToolTipRole: {
         if (file.filePath().isEmpty())
             return QVariant();
@@ -83,10 +108,11 @@ QVariant ArticoloInvioFileItemModel::data(const QModelIndex &index, int role) co
         const QString nome = QStringLiteral("<i>") + tr("Nome") + QStringLiteral("</i>");
         const QString percorso = QStringLiteral("<i>") + tr("Percorso") + QStringLiteral("</i>");
         const QString dimensione = QStringLiteral("<i>") + tr("Dimensione") + QStringLiteral("</i>");
-        if (file.exists()) {
+        const OnDisk state = onDisk(file);
+        if (state.exists) {
             return (nome + QStringLiteral(": %1<br />") + percorso + QStringLiteral(": %2<br />") + dimensione
                     + QStringLiteral(": %3"))
-                .arg(name, path, fileSizeToString(quint64(file.size())));
+                .arg(name, path, fileSizeToString(state.size));
         }
         return (QStringLiteral("<h4>%1</h4>") + nome + QStringLiteral(": %2<br />") + percorso
                 + QStringLiteral(": %3<br />") + dimensione + QStringLiteral(": %4"))
@@ -176,8 +202,9 @@ bool ArticoloInvioFileItemModel::removeRows(int row, int count, const QModelInde
     if (row < 0 || count <= 0 || row >= fileInfoList.size() || row + count > fileInfoList.size())
         return false;
     beginRemoveRows(parent, row, row + count - 1);
-    for (int i = 0; i < count; ++i)
-        unindexPath(fileInfoList.takeAt(row));
+    for (int i = row; i < row + count; ++i)
+        unindexPath(fileInfoList.at(i));
+    fileInfoList.erase(fileInfoList.begin() + row, fileInfoList.begin() + row + count);
     endRemoveRows();
     notifyAllCells();
     return true;
@@ -299,8 +326,7 @@ QList<QFileInfo> ArticoloInvioFileItemModel::invalidFilesList() const
 {
     QList<QFileInfo> invalid;
     for (const QFileInfo &file : fileInfoList) {
-        const QFileInfo now = current(file);
-        if (now.filePath().isEmpty() || now.isDir() || !now.exists())
+        if (onDisk(file).missing())
             invalid.append(file);
     }
     return invalid;
@@ -309,10 +335,8 @@ QList<QFileInfo> ArticoloInvioFileItemModel::invalidFilesList() const
 quint64 ArticoloInvioFileItemModel::totalFilesSize() const
 {
     quint64 total = 0;
-    for (const QFileInfo &entry : fileInfoList) {
-        const QFileInfo file = current(entry);
-        total += quint64(file.exists() ? file.size() : 0);
-    }
+    for (const QFileInfo &file : fileInfoList)
+        total += onDisk(file).size;
     return total;
 }
 
@@ -330,12 +354,10 @@ void ArticoloInvioFileItemModel::status(quint64 *totalSize, int *invalidCount) c
 {
     quint64 total = 0;
     int invalid = 0;
-    // As the entries report them: a file is read once, when it is first asked about.
     for (const QFileInfo &file : fileInfoList) {
-        const bool exists = !file.filePath().isEmpty() && file.exists();
-        if (exists)
-            total += quint64(file.size());
-        if (!exists || file.isDir())
+        const OnDisk state = onDisk(file);
+        total += state.size;
+        if (state.missing())
             ++invalid;
     }
     if (totalSize)

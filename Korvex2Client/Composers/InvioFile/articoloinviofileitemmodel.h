@@ -32,6 +32,19 @@ public:
     bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // What the disk says of an entry at this moment, never a remembered answer: whether its
+    // path exists, whether it is a folder, and its size in bytes (0 when it does not exist).
+    // The cells, invalidFilesList(), the counters and the composer's save all ask here.
+    struct OnDisk
+    {
+        bool exists = false;
+        bool folder = false;
+        quint64 size = 0;
+        // An entry the order can't send: gone, a folder, or no path at all.
+        bool missing() const { return !exists || folder; }
+    };
+    static OnDisk onDisk(const QFileInfo &file);
+
     void addFile(QFileInfo file);
     // addFile() for each file in turn, with one notification for the whole batch: rows inserted
     // (the admitted files, at the end), model reset, dataChanged over their first column.

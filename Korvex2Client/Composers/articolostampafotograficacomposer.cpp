@@ -1543,6 +1543,8 @@ void ArticoloStampaFotograficaComposer::on_editorDataChanged(OrdiniLocal::Ordine
     }
     fotoPrintModel->loadThumbs(QSize(-1, -1), {fotoPrintModel->stampe().at(current.row())});
     on_selectedFilesDataChanged();
+    // The panel shows what the selected prints hold now.
+    on_selectedFilesSelectionChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1604,6 +1606,8 @@ void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesCangeStampaSet
     }
     dialog.reset();
     on_selectedFilesDataChanged();
+    // The panel shows what the selected prints hold now.
+    on_selectedFilesSelectionChanged();
 }
 
 void ArticoloStampaFotograficaComposer::on_actionSelectedFilesCangeStampaSettings_triggered()

@@ -25,6 +25,7 @@
 #include "articolostampafotograficafotoeditor.h"
 #include "articolostampafotograficafotoprintmodel.h"
 #include "articolostampafotograficaitemsettings.h"
+#include "enterkeyfilter.h"
 #include "imageutility.h"
 #include "korvex2exception.h"
 #include "korvexglobals.h"
@@ -120,7 +121,7 @@ ArticoloStampaFotograficaComposer::ArticoloStampaFotograficaComposer(OrdiniLocal
 
     ui->splitter_2->setSizes({350, width() - 350});
     ui->splitter_2->setStretchFactor(1, 1);
-    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet);
+    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + KorvexGlobals::QToolButtonFocusStyleSheet);
 
     filesNotFoundAlertShown = false;
     saved = true;
@@ -149,6 +150,10 @@ ArticoloStampaFotograficaComposer::ArticoloStampaFotograficaComposer(OrdiniLocal
     initSwitchLayoutButtons();
     initLineEditFiltra();
     initDirSelection();
+    // Enter on a print opens the photo editor, as a double click does.
+    auto *enterKey = new EnterKeyFilter(this);
+    ui->listViewFotoPrint->installEventFilter(enterKey);
+    connect(enterKey, &EnterKeyFilter::activated, this, &ArticoloStampaFotograficaComposer::openPhotoEditor);
 
     QTimer::singleShot(1, this, SLOT(ordineToForm()));
 }

@@ -92,7 +92,7 @@ GestioneOrdini::GestioneOrdini(QWidget *parent)
         ui->listWidget->item(row)->setSizeHint(QSize(78, 112));
     ui->listWidgetOrdiniUpload->setAttribute(Qt::WA_MacShowFocusRect, false);
 
-    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet
+    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + KorvexGlobals::QToolButtonFocusStyleSheet
                   + QStringLiteral(
                       "\n#listWidgetOrdiniUpload::item { border:0px transparent; }"
                       "\n#listWidgetOrdiniUpload::item:hover { border: 1px solid rgb(98, 146, 255); "

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 #include <mutex>
@@ -48,6 +49,21 @@ LoginDialog::LoginDialog(QWidget *parent)
     if (KorvexGlobals::WsEndpoint == KorvexGlobals::WsEndpointDemo) {
         ui->lineEditUsername->setText(KorvexGlobals::WsUsernameDemo);
         ui->lineEditPassword->setText(KorvexGlobals::WsPasswordDemo);
+    }
+    // Once the caller has set the window flags (which take the focus away again) and shown
+    // the dialog.
+    QTimer::singleShot(0, this, &LoginDialog::focusFirstEmptyField);
+}
+
+void LoginDialog::focusFirstEmptyField()
+{
+    // The customer starts typing where the form needs him. With all three fields filled in,
+    // "Accedi" keeps the focus that the dialog gives its default button.
+    for (QLineEdit *field : {ui->lineEditUsername, ui->lineEditPassword, ui->lineEditServer}) {
+        if (field->text().isEmpty()) {
+            field->setFocus(Qt::OtherFocusReason);
+            return;
+        }
     }
 }
 

@@ -38,6 +38,8 @@ private slots:
     void on_lineEditServer_textChanged(const QString &arg1);
 
 private:
+    // Gives the focus to the first empty field of the form.
+    void focusFirstEmptyField();
     void setChecking(bool checking);
 
     std::unique_ptr<Ui::LoginDialog> ui;

@@ -10,5 +10,6 @@ int main(int argc, char *argv[])
     // Once, before any thread of the program reads an image.
     MagickImage::initialise();
     Startup::configureApplication(app, QCoreApplication::arguments());
+    Startup::loadQtTranslations(app);
     return Startup::runMainWindow(app);
 }

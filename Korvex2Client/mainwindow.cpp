@@ -22,6 +22,7 @@
 #include "articoloinviofilecomposer.h"
 #include "articolostampafotograficacomposer.h"
 #include "articolowidget.h"
+#include "enterkeyfilter.h"
 #include "gestioneordini.h"
 #include "korvexglobals.h"
 #include "localdatabase.h"
@@ -49,6 +50,13 @@ const char articoliStyle[] =
     "#listWidgetArticoli::item:selected {border:1px solid; border-color: rgb(98, 146, 255); "
     "background-color: qlineargradient(spread:pad, x1:0.5, y1:0, x2:0.5, y2:1, stop:0 rgba(208, 208, 208, 255), "
     "stop:1 rgba(255, 255, 255, 255));}";
+
+// Where the keyboard is: the current article (the click clears the selection, so the entry
+// style alone shows none) and the banner, whose own sheet would hide the style's mark.
+const char articoliFocusStyle[] =
+    "#listWidgetArticoli::item:focus {border:1px solid; border-color: rgb(98, 146, 255);}";
+const char bannerFocusStyle[] =
+    "#pushButtonBanner:focus {border-color: rgb(98, 146, 255); border-bottom-color: rgb(98, 146, 255);}";
 
 // The queue window and the order manager open a local order in the composer of its kind,
 // modally; the composer saves and (de)queues its result itself.
@@ -84,7 +92,15 @@ MainWindow::MainWindow(QWidget *parent)
     qDebug().noquote() << QStringLiteral("QImageReader can read this formats: %1").arg(formats);
 
     ui->listWidgetArticoli->setAttribute(Qt::WA_MacShowFocusRect, false);
-    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + QLatin1String(articoliStyle));
+    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + KorvexGlobals::QToolButtonFocusStyleSheet
+                  + QLatin1String(articoliStyle) + QLatin1String(articoliFocusStyle));
+    ui->pushButtonBanner->setStyleSheet(ui->pushButtonBanner->styleSheet() + QLatin1String(bannerFocusStyle));
+    // Enter opens the current article, as a click does.
+    auto *enterKey = new EnterKeyFilter(this);
+    ui->listWidgetArticoli->installEventFilter(enterKey);
+    connect(enterKey, &EnterKeyFilter::activated, this, [this](const QModelIndex &index) {
+        on_listWidgetArticoli_itemClicked(ui->listWidgetArticoli->item(index.row()));
+    });
     ui->toolButtonCreaDb->hide();
     ui->toolButtonLogout->hide();
 
@@ -158,6 +174,9 @@ void MainWindow::loadArticoli()
         entry->setArticoloDescrizione(articolo.descrizione);
         auto *item = new QListWidgetItem(ui->listWidgetArticoli);
         item->setSizeHint(entry->size());
+        // The entry is painted by its widget; a screen reader reads the item.
+        item->setData(Qt::AccessibleTextRole, articolo.titolo);
+        item->setData(Qt::AccessibleDescriptionRole, articolo.descrizione);
         ui->listWidgetArticoli->setItemWidget(item, entry);
     }
 }

@@ -70,7 +70,8 @@ OrdineUploadDialog::OrdineUploadDialog(QWidget *parent)
 {
     ui->setupUi(this);
     ui->listWidgetOrdiniUpload->setAttribute(Qt::WA_MacShowFocusRect, false);
-    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + listItemStyleSheet);
+    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + KorvexGlobals::QToolButtonFocusStyleSheet
+                  + listItemStyleSheet);
     controlButtonsVisible = true;
     autoClose = true;
 

@@ -15,7 +15,7 @@ ResetPasswordDialog::ResetPasswordDialog(QWidget *parent)
     , ui(std::make_unique<Ui::ResetPasswordDialog>())
 {
     ui->setupUi(this);
-    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet);
+    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + KorvexGlobals::QToolButtonFocusStyleSheet);
     ui->labelInvioCodiceConferma->hide();
     ui->labelResetPasswordConferma->hide();
     ui->labelInvioCodiceErrore->hide();

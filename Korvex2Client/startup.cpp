@@ -1,8 +1,11 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QStringList>
+#include <QTranslator>
 
 #include "korvexglobals.h"
 #include "mainwindow.h"
@@ -35,6 +38,19 @@ void configureApplication(QApplication &app, const QStringList &arguments)
     app.setApplicationVersion(QStringLiteral("%1.%2.%3").arg(2).arg(1).arg(13));
     KorvexGlobals::iccColorProfileLocation =
         QCoreApplication::applicationDirPath() + QStringLiteral("/profiles/sRGB.icm");
+}
+
+bool loadQtTranslations(QApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    if (!translator->load(QStringLiteral("qtbase_it"), folder)) {
+        qDebug().noquote() << QStringLiteral("Traduzioni di Qt non trovate in %1").arg(folder);
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 void shutdownUploadQueue()

@@ -11,6 +11,11 @@ namespace Startup {
 // first argument after the program), version, data folder and colour profile.
 void configureApplication(QApplication &app, const QStringList &arguments);
 
+// Qt's own texts in Italian, as the program's: the standard buttons of the message boxes
+// ("Sì", "No", "Mostra dettagli..."), the file dialogs, the context menus of the fields.
+// Read from Qt's translations folder; without them the texts stay English, and false.
+bool loadQtTranslations(QApplication &app);
+
 // Shows the main window and runs the event loop. Returns the loop's exit code, or -1 when
 // the settings or the local database could not be loaded. Before the main window goes, an
 // order being sent is stopped (it resumes at the next start) and the upload queue deleted.

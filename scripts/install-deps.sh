@@ -7,7 +7,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 PACKAGES=(
   build-essential cmake pkg-config dpkg-dev
-  qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libqt5svg5-dev
+  qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libqt5svg5-dev qttranslations5-l10n
   gsoap libgsoap-dev
   libmagick++-6.q16-dev imagemagick
   libpoco-dev

@@ -26,6 +26,7 @@
 #include "articolostampafotograficafotoeditor.h"
 #include "articolostampafotograficafotoprintmodel.h"
 #include "articolostampafotograficaitemsettings.h"
+#include "enterkeyfilter.h"
 #include "imageutility.h"
 #include "korvex2exception.h"
 #include "korvexglobals.h"
@@ -139,7 +140,7 @@ ArticoloStampaFotograficaComposer::ArticoloStampaFotograficaComposer(OrdiniLocal
 
     ui->splitter_2->setSizes({350, width() - 350});
     ui->splitter_2->setStretchFactor(1, 1);
-    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet);
+    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + KorvexGlobals::QToolButtonFocusStyleSheet);
     // The form is polished for its style sheet now, not when it is first shown: that polish
     // would put back the palettes the labels had before, and their colours would be lost.
     ensurePolished();
@@ -172,6 +173,10 @@ ArticoloStampaFotograficaComposer::ArticoloStampaFotograficaComposer(OrdiniLocal
     initSwitchLayoutButtons();
     initLineEditFiltra();
     initDirSelection();
+    // Enter on a print opens the photo editor, as a double click does.
+    auto *enterKey = new EnterKeyFilter(this);
+    ui->listViewFotoPrint->installEventFilter(enterKey);
+    connect(enterKey, &EnterKeyFilter::activated, this, &ArticoloStampaFotograficaComposer::openPhotoEditor);
 
     QTimer::singleShot(1, this, SLOT(ordineToForm()));
 }
@@ -1584,6 +1589,8 @@ void ArticoloStampaFotograficaComposer::on_editorDataChanged(OrdiniLocal::Ordine
     }
     fotoPrintModel->loadThumbs(QSize(-1, -1), {fotoPrintModel->stampe().at(current.row())});
     on_selectedFilesDataChanged();
+    // The panel shows what the selected prints hold now.
+    on_selectedFilesSelectionChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1651,6 +1658,8 @@ void ArticoloStampaFotograficaComposer::on_toolButtonSelectedFilesCangeStampaSet
     }
     dialog.reset();
     on_selectedFilesDataChanged();
+    // The panel shows what the selected prints hold now.
+    on_selectedFilesSelectionChanged();
 }
 
 void ArticoloStampaFotograficaComposer::on_actionSelectedFilesCangeStampaSettings_triggered()

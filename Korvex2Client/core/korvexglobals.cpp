@@ -122,6 +122,12 @@ const QString KorvexGlobals::QToolButtonStyleSheet = QStringLiteral(
     "stop:0 rgba(208, 208, 208, 255), stop:1 rgba(255, 255, 255, 255));"
     "}");
 
+const QString KorvexGlobals::QToolButtonFocusStyleSheet = QStringLiteral(
+    "QToolButton:focus {"
+    "        border: 1px solid;"
+    "        border-color: rgb(98, 146, 255);"
+    "}");
+
 QString KorvexGlobals::SqlDbHost;
 const QString KorvexGlobals::WsEndpointDemo =
     QStringLiteral("http://prova") + KorvexGlobals::laboratoryDomainSuffix + QStringLiteral("/");

@@ -49,6 +49,9 @@ public:
     static const QString laboratoryDomainSuffix;
 
     static const QString QToolButtonStyleSheet;
+    // The keyboard focus mark of the tool buttons, which the sheet above draws without
+    // one. Appended right after it, so that it also shows on a hovered button.
+    static const QString QToolButtonFocusStyleSheet;
     static QString SqlDbHost;
     static const QString WsEndpointDemo;
     static const QString WsUsernameDemo;

@@ -29,6 +29,7 @@
 #include "articoloinviofileitemmodel.h"
 #include "enginefixture.h"
 #include "filesizelimit.h"
+#include "keyboard.h"
 #include "korvexglobals.h"
 #include "labsimulator.h"
 #include "messagecatcher.h"
@@ -89,6 +90,7 @@ private slots:
     void cleanup();
 
     void formBindsEverySlotAndStartsOnTheFiles();
+    void tabFollowsThePage();
     void doubleClicksAddOrReplaceOnlyWithTheLeftButton();
 
     void saveFlows_data();
@@ -269,6 +271,26 @@ void TestFileComposer::formBindsEverySlotAndStartsOnTheFiles()
     for (const char *name : {"lineEditCurrentPath", "lineEditFiltra", "treeViewDirSelection", "listViewFileSelection",
                              "tableViewFileSelection", "listViewSelectedFiles", "tableViewSelectedFiles"})
         QVERIFY2(!child<QWidget>(m_composer.get(), name)->accessibleName().isEmpty(), name);
+}
+
+// Tab goes over the page as it reads, from the top left to the bottom right: the browser's
+// bar and views, the files to send with the buttons above them, the bottom bar from "Annulla".
+void TestFileComposer::tabFollowsThePage()
+{
+    open(prepare(Kind::Saved, 1));
+    QListView *files = child<QListView>(m_composer.get(), "listViewSelectedFiles");
+    QTRY_COMPARE(files->model()->rowCount(), 1);
+    files->setCurrentIndex(files->model()->index(0, 0));
+    m_composer->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_composer.get()));
+    child<QWidget>(m_composer.get(), "lineEditCurrentPath")->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(Keyboard::focusName(), QStringLiteral("lineEditCurrentPath"));
+    const QStringList expected{
+        "lineEditCurrentPath", "toolButtonChangePath", "lineEditFiltra", "toolButtonSelectAll", "toolButtonAddAll",
+        "toolButtonFileSelectionChangeLayout", "treeViewDirSelection", "listViewFileSelection",
+        "toolButtonSelectedFilesSelectAll", "toolButtonRemove", "toolButtonRemoveAll",
+        "toolButtonSelectedFilesChangeLayout", "listViewSelectedFiles", "toolButtonClose", "toolButtonAvanti"};
+    QCOMPARE(Keyboard::tabRound(), expected);
 }
 
 void TestFileComposer::doubleClicksAddOrReplaceOnlyWithTheLeftButton()

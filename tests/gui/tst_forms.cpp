@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 #include <algorithm>
@@ -16,7 +18,12 @@
 #include <memory>
 
 #include "aboutdialog.h"
+#include "articoloinviofilecomposer.h"
+#include "articolostampafotograficacomposer.h"
+#include "articolostampafotograficafotoeditor.h"
+#include "gestioneordini.h"
 #include "guifixture.h"
+#include "keyboard.h"
 #include "korvexglobals.h"
 #include "logindialog.h"
 #include "mainwindow.h"
@@ -40,6 +47,7 @@
 #include "ordineuploaditemwidget.h"
 #include "righeordinefilelocaldetails.h"
 #include "righeordinestampalocaldetails.h"
+#include "shots.h"
 
 class TestForms : public QObject
 {
@@ -51,6 +59,8 @@ private slots:
     void connectsEverySlotByName();
     void usableByKeyboardAndNamed_data();
     void usableByKeyboardAndNamed();
+    void buttonsNamedAndFocusMarked_data();
+    void buttonsNamedAndFocusMarked();
     void articoloWidgetStartsEmpty();
     void articoloWidgetShowsWhatItIsGiven();
     void aboutDialogShowsRunningVersion();
@@ -84,10 +94,15 @@ OrdiniLocal::OrdineLocal sampleOrder()
     return ordine;
 }
 
-QWidget *queueWindow()
+void ensureUploadQueue()
 {
     if (!KorvexGlobals::ordineUpload)
         KorvexGlobals::ordineUpload = new OrdineUpload(nullptr);
+}
+
+QWidget *queueWindow()
+{
+    ensureUploadQueue();
     return new OrdineUploadDialog;
 }
 
@@ -229,6 +244,92 @@ void TestForms::usableByKeyboardAndNamed()
     }
     for (QWidget *w : qAsConst(reachable))
         QVERIFY2(visited.contains(w), qPrintable(w->objectName() + " is not reached by Tab"));
+    QCOMPARE(answerer.unexpected(), 0);
+    window.reset();
+    Startup::shutdownUploadQueue();
+}
+
+void TestForms::buttonsNamedAndFocusMarked_data()
+{
+    QTest::addColumn<Factory>("make");
+    QTest::newRow("MainWindow") << Factory([] { return new MainWindow; });
+    QTest::newRow("ArticoloStampaFotograficaComposer") << Factory([] {
+        OrdiniLocal::OrdineLocal ordine;
+        return new ArticoloStampaFotograficaComposer(ordine, nullptr);
+    });
+    QTest::newRow("ArticoloInvioFileComposer") << Factory([] {
+        OrdiniLocal::OrdineLocal ordine;
+        return new ArticoloInvioFileComposer(ordine, nullptr);
+    });
+    QTest::newRow("OrdineUploadDialog") << Factory(queueWindow);
+    QTest::newRow("GestioneOrdini") << Factory([] {
+        ensureUploadQueue();
+        auto *manager = new GestioneOrdini;
+        manager->setModal(false);
+        return manager;
+    });
+    QTest::newRow("ResetPasswordDialog") << Factory([] { return new ResetPasswordDialog; });
+    QTest::newRow("ArticoloStampaFotograficaFotoEditor") << Factory([] {
+        OrdiniLocal::OrdineRigaStampaLocal riga = sampleOrder().righeStampa.first();
+        auto *editor = new ArticoloStampaFotograficaFotoEditor(riga, nullptr);
+        editor->setModal(false);
+        return editor;
+    });
+}
+
+// A screen reader names every button, by its text or, where it shows only its icon, by its
+// tooltip; and a customer moving with Tab sees where he is: every button that Tab reaches is
+// drawn otherwise while it holds the focus.
+void TestForms::buttonsNamedAndFocusMarked()
+{
+    QFETCH(Factory, make);
+    ModalAnswerer answerer;
+    answerer.watchDialogs(QStringLiteral("LoginDialog"));
+    answerer.answerWith([](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+    std::unique_ptr<QWidget> window(make());
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    if (qobject_cast<MainWindow *>(window.get()))
+        QTRY_VERIFY(answerer.count() == 1 && window->isVisible());
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+    QList<QAbstractButton *> buttons;
+    for (QAbstractButton *b : window->findChildren<QAbstractButton *>()) {
+        if (b->isVisible() && b->isEnabled() && (b->focusPolicy() & Qt::TabFocus) && !b->size().isEmpty())
+            buttons.append(b);
+    }
+    QVERIFY(!buttons.isEmpty());
+    for (QAbstractButton *b : window->findChildren<QAbstractButton *>()) {
+        if (!b->isVisible())
+            continue;
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(b);
+        QVERIFY(a);
+        const QString name = a->text(QAccessible::Name);
+        QVERIFY2(name.contains(QRegularExpression(QStringLiteral("\\w"))),
+                 qPrintable(b->objectName() + " is named '" + name + "'"));
+    }
+
+    // Each button as it looks without the focus, then as Tab leaves it.
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
+    QList<QImage> plain;
+    for (QAbstractButton *b : qAsConst(buttons))
+        plain.append(b->grab().toImage());
+    QSet<QAbstractButton *> marked;
+    for (int i = 0; i < 3 * window->findChildren<QWidget *>().size() && marked.size() < buttons.size(); ++i) {
+        Keyboard::press(Qt::Key_Tab);
+        const int at = buttons.indexOf(qobject_cast<QAbstractButton *>(QApplication::focusWidget()));
+        if (at < 0 || marked.contains(buttons.at(at)))
+            continue;
+        QAbstractButton *b = buttons.at(at);
+        QVERIFY2(b->grab().toImage() != plain.at(at), qPrintable(b->objectName() + " shows no focus"));
+        if (marked.isEmpty())
+            saveShot(window.get(), QStringLiteral("focus-") + QString::fromLatin1(QTest::currentDataTag()));
+        marked.insert(b);
+    }
+    for (QAbstractButton *b : qAsConst(buttons))
+        QVERIFY2(marked.contains(b), qPrintable(b->objectName() + " is not reached by Tab"));
     QCOMPARE(answerer.unexpected(), 0);
     window.reset();
     Startup::shutdownUploadQueue();

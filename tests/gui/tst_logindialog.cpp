@@ -60,6 +60,8 @@ private slots:
     void serverNamesOfTheSameServer();
     void anotherServerIsStoredWithDataVersionOne();
     void trialServerFillsTheDemoAccount();
+    void opensOnTheFirstEmptyField_data();
+    void opensOnTheFirstEmptyField();
     void emptyFieldsGoOnWithoutLogin();
     void rememberedCredentials_data();
     void rememberedCredentials();
@@ -181,6 +183,28 @@ void TestLoginDialog::trialServerFillsTheDemoAccount()
     QVERIFY(!signup->isEnabled());
     server->setText(QStringLiteral("prova"));
     QVERIFY(!signup->isEnabled());
+}
+
+void TestLoginDialog::opensOnTheFirstEmptyField_data()
+{
+    QTest::addColumn<bool>("trial");
+    QTest::addColumn<QString>("focused");
+    QTest::newRow("laboratory's server") << false << "lineEditUsername";
+    // The trial account fills all three: Enter or Space logs in at once.
+    QTest::newRow("trial server") << true << "pushButtonLogin";
+}
+
+void TestLoginDialog::opensOnTheFirstEmptyField()
+{
+    QFETCH(bool, trial);
+    QFETCH(QString, focused);
+    if (trial)
+        KorvexGlobals::WsEndpoint = KorvexGlobals::WsEndpointDemo;
+    LoginDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QVERIFY(QApplication::focusWidget());
+    QCOMPARE(QApplication::focusWidget()->objectName(), focused);
 }
 
 void TestLoginDialog::emptyFieldsGoOnWithoutLogin()

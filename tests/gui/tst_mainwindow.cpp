@@ -1,6 +1,7 @@
 // The main window: its look at start, articles and banner, the local database command,
 // login and logout, the upload strip and its boxes, the payment page after a sent queue.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QBuffer>
 #include <QFile>
@@ -272,6 +273,14 @@ void TestMainWindow::articlesAndBanner()
     QCOMPARE(articleIds(window), (QList<int>{2, 1}));
     window->loadArticoli();
     QCOMPARE(articleIds(window), (QList<int>{2, 1}));
+    // A screen reader reads each entry by its title and description.
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(window->findChild<QListWidget *>("listWidgetArticoli"));
+    QVERIFY(list && list->childCount() >= 2);
+    for (int i = 0; i < 2; ++i) {
+        const QString id = QString::number(articleIds(window).at(i));
+        QCOMPARE(list->child(i)->text(QAccessible::Name), QStringLiteral("Articolo ") + id);
+        QCOMPARE(list->child(i)->text(QAccessible::Description), QStringLiteral("descrizione"));
+    }
     // The banner opens the last banner row's link.
     QTest::mouseClick(window->findChild<QPushButton *>("pushButtonBanner"), Qt::LeftButton);
     QCOMPARE(urls->urls, QList<QUrl>{QUrl("http://127.0.0.1/secondo")});

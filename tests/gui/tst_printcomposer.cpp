@@ -33,6 +33,7 @@
 #include "enginefixture.h"
 #include "filesizelimit.h"
 #include "imageutility.h"
+#include "keyboard.h"
 #include "korvexglobals.h"
 #include "labsimulator.h"
 #include "modalanswerer.h"
@@ -153,6 +154,7 @@ private slots:
     void thumbnailsAcrossFolderSwitches();
     void thumbnailTooltipShowsNamesAsText();
     void closingMidBatchIsClean();
+    void tabFollowsThePage();
 
     void defaults_data();
     void defaults();
@@ -857,6 +859,29 @@ void TestPrintComposer::addAllRowsOfMixedPhotos()
         QVERIFY(!riga.Inviata);
         QVERIFY(riga.WsFileId.isEmpty());
     }
+}
+
+// Tab goes over the page as it reads, from the top left to the bottom right: the folder side,
+// then the prints with every button above them, then the bottom bar from "Annulla".
+void TestPrintComposer::tabFollowsThePage()
+{
+    OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+    ordine.righeStampa << EngineFixture::printRow(m_fixture->photo(QStringLiteral("t.jpg"), QSize(600, 400)));
+    Composer *composer = open(ordine);
+    QTRY_COMPARE(prints(composer)->rowCount(), 1);
+    child<QListView>(composer, "listViewFotoPrint")->setCurrentIndex(prints(composer)->index(0, 0));
+    composer->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(composer));
+    child<QWidget>(composer, "lineEditCurrentPath")->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(Keyboard::focusName(), QStringLiteral("lineEditCurrentPath"));
+    const QStringList expected{
+        "lineEditCurrentPath", "toolButtonChangePath", "treeViewDirSelection", "lineEditFiltra", "toolButtonAddAll",
+        "toolButtonFileSelectionChangeLayout", "thumbSizeSlider", "listViewFileSelection", "defaultCarta",
+        "defaultFormato", "defaultQta", "defaultTransformationType", "toolButtonPhotoEditor",
+        "toolButtonSelectedFilesCangeStampaSettings", "toolButtonSelectedFilesSelectAll", "toolButtonRemove",
+        "toolButtonRemoveAll", "listViewFotoPrint", "stampaCarta", "stampaFormato", "stampaQta", "toolButtonClose",
+        "toolButtonAvanti"};
+    QCOMPARE(Keyboard::tabRound(), expected);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -146,6 +146,8 @@ private slots:
     void editorSaveAndCancel();
     void editorActionTakesTheCurrentPrintAlone();
     void editorOnAFailingCatalogue();
+    void panelShowsTheChangedPrint_data();
+    void panelShowsTheChangedPrint();
 
     void missingFilesAlert_data();
     void missingFilesAlert();
@@ -465,6 +467,59 @@ void TestPrintSelection::editorOnAFailingCatalogue()
     QCOMPARE(composer->cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(describe(prints(composer)->stampe()), before);
     m_fixture->restoreCatalogue();
+}
+
+void TestPrintSelection::panelShowsTheChangedPrint_data()
+{
+    QTest::addColumn<bool>("editor");
+    QTest::newRow("photo editor") << true;
+    QTest::newRow("bulk settings") << false;
+}
+
+// The panel under the list shows the selected print as it is after a change made elsewhere,
+// without selecting it again.
+void TestPrintSelection::panelShowsTheChangedPrint()
+{
+    QFETCH(bool, editor);
+    Composer *composer = open(rowsOf({3, 1}, 1));
+    QListView *view = printList(composer);
+    QTRY_VERIFY(view->visualRect(view->model()->index(0, 0)).isValid());
+    select(composer, {0});
+    QComboBox *stampaCarta = child<QComboBox>(composer, "stampaCarta");
+    QComboBox *stampaFormato = child<QComboBox>(composer, "stampaFormato");
+    QSpinBox *stampaQta = child<QSpinBox>(composer, "stampaQta");
+    QCOMPARE(stampaCarta->currentText(), QStringLiteral("Opaca"));
+    QCOMPARE(stampaFormato->currentText(), QStringLiteral("10x15 orizzontale"));
+    QCOMPARE(stampaQta->value(), 1);
+
+    // Lucida, 20 x 15, 3 copies.
+    m_answerer->answerWith([editor](QWidget *dialog) {
+        choose(dialog->findChild<QComboBox *>(QStringLiteral("carta")), QStringLiteral("Lucida"));
+        auto *formato = dialog->findChild<QComboBox *>(QStringLiteral("formato"));
+        if (editor)
+            choose(formato, QStringLiteral("20x15"));
+        else
+            formato->setCurrentIndex(formato->findText(QStringLiteral("20x15")));
+        dialog->findChild<QSpinBox *>(QStringLiteral("qta"))->setValue(3);
+        if (editor)
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonSave")), Qt::LeftButton);
+        else
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    const QPoint first = view->visualRect(view->model()->index(0, 0)).center();
+    if (editor) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, first);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, first);
+    } else
+        child<QToolButton>(composer, "toolButtonSelectedFilesCangeStampaSettings")->click();
+    QCOMPARE(m_answerer->count(), 1);
+    const Row changed = prints(composer)->stampe().at(0);
+    QCOMPARE(changed.IdStampa, 5);
+    QCOMPARE(changed.Qta, 3);
+    QCOMPARE(view->selectionModel()->selectedRows(0).size(), 1);
+    QCOMPARE(stampaCarta->currentText(), QStringLiteral("Lucida"));
+    QCOMPARE(stampaFormato->currentText(), QStringLiteral("20x15"));
+    QCOMPARE(stampaQta->value(), 3);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // Start-up as main() runs it: the identity the command line gives, the start failure, and
 // quitting while an order is being sent.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
 
 #include <memory>
 
@@ -19,6 +21,7 @@
 #include "modalanswerer.h"
 #include "ordinilocal.h"
 #include "ordineupload.h"
+#include "shots.h"
 #include "startup.h"
 
 namespace {
@@ -73,6 +76,7 @@ private slots:
     void identityFromTheCommandLine();
     void startFailureEndsWithItsMessage();
     void quittingWhileSendingLeavesAResumableOrder();
+    void qtTextsInItalian();
 
 private:
     std::unique_ptr<GuiFixture> fixture;
@@ -196,6 +200,30 @@ void TestStartup::quittingWhileSendingLeavesAResumableOrder()
     QCOMPARE(after.orders, before.orders + 1);
     QCOMPARE(after.fileRecords, before.fileRecords + 2);
     QCOMPARE(after.rows, before.rows + 2);
+}
+
+// The message boxes' standard buttons read as the rest of the program, in Italian.
+void TestStartup::qtTextsInItalian()
+{
+    QVERIFY(Startup::loadQtTranslations(*qApp));
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Annulla invio ordine"),
+                    QStringLiteral("Sei sicuro di voler annullare l'invio dell'ordine corrente?"),
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setDetailedText(QStringLiteral("foto.jpg"));
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QStringList texts;
+    for (QAbstractButton *button : box.findChildren<QAbstractButton *>())
+        texts << button->text().remove(QLatin1Char('&'));
+    saveShot(&box, QStringLiteral("question-box"));
+    box.close();
+    for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    texts.sort();
+    QCOMPARE(texts, (QStringList{QStringLiteral("Mostra dettagli..."), QStringLiteral("No"), QStringLiteral("Sì")}));
 }
 
 QTEST_MAIN(TestStartup)

@@ -29,7 +29,7 @@ ArticoloInvioFileComposer::ArticoloInvioFileComposer(OrdiniLocal::OrdineLocal &o
     , ui(new Ui::ArticoloInvioFileComposer)
 {
     ui->setupUi(this);
-    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet);
+    setStyleSheet(styleSheet() + KorvexGlobals::QToolButtonStyleSheet + KorvexGlobals::QToolButtonFocusStyleSheet);
 
     saved = true;
     this->ordine = ordine;

@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
@@ -409,6 +410,11 @@ void MainWindow::initOrdineUpload()
     connect(queue, &OrdineUpload::errorOccurred, this, &MainWindow::onOrderUploadError);
     connect(queue, &OrdineUpload::filesNotFound, this, &MainWindow::onFilesNotFound);
     connect(queue, &OrdineUpload::orderTerminated, this, [this] { orderSentThisRun = true; });
+    // Queued: the boxes open from the event loop, never from inside the queue's own work.
+    connect(queue, &OrdineUpload::unreadableOrderFiles, this, &MainWindow::onUnreadableOrderFiles,
+            Qt::QueuedConnection);
+    connect(queue, &OrdineUpload::orderFileNotRemoved, this, &MainWindow::onOrderFileNotRemoved,
+            Qt::QueuedConnection);
 }
 
 void MainWindow::hideUploadingWidget()
@@ -551,6 +557,37 @@ void MainWindow::finishProcessQueue()
         openPaymentPage();
     queueStarted = false;
     orderSentThisRun = false;
+}
+
+void MainWindow::onUnreadableOrderFiles(const QMap<QString, QString> &reasons)
+{
+    QString list;
+    for (auto it = reasons.cbegin(); it != reasons.cend(); ++it) {
+        if (m_unreadableTold.contains(it.key()))
+            continue;
+        m_unreadableTold.insert(it.key());
+        list += QStringLiteral("<br><b>%1</b>: %2")
+                    .arg(QDir::toNativeSeparators(it.key()).toHtmlEscaped(), it.value().toHtmlEscaped());
+    }
+    if (list.isEmpty())
+        return;
+    QMessageBox::warning(this, tr("Ordini non leggibili"),
+                         tr("<h3>Impossibile leggere alcuni ordini in coda</h3>")
+                             + tr("Questi ordini non saranno inviati; i loro file restano dove sono:") + list,
+                         QMessageBox::Ok);
+}
+
+void MainWindow::onOrderFileNotRemoved(const QString &uuid, const QString &filePath, const QString &reason)
+{
+    if (m_notRemovedTold.contains(uuid))
+        return;
+    m_notRemovedTold.insert(uuid);
+    QMessageBox::warning(this, tr("Ordine inviato"),
+                         tr("<h3>L'ordine è stato inviato, ma il suo file non si può eliminare</h3>")
+                             + tr("Il laboratorio ha ricevuto l'ordine, che non sarà inviato di nuovo. "
+                                  "Il file <b>%1</b> resta sul disco (%2): puoi eliminarlo a mano.")
+                                   .arg(QDir::toNativeSeparators(filePath).toHtmlEscaped(), reason.toHtmlEscaped()),
+                         QMessageBox::Ok);
 }
 
 void MainWindow::openPaymentPage()

@@ -1,5 +1,6 @@
 // The main window: its look at start, articles and banner, the local database command,
-// login and logout, the upload strip and its boxes, the payment page after a sent queue.
+// login and logout, the upload strip and its boxes, the payment page after a sent queue, order
+// files that the queue cannot read or could not remove.
 
 #include <QApplication>
 #include <QBuffer>
@@ -43,6 +44,7 @@
 #include "ordineuploaditemwidget.h"
 #include "paymentpage.h"
 #include "startup.h"
+#include "undeletablequeue.h"
 #include "utente.h"
 
 // Takes the URLs that the program hands to the desktop.
@@ -155,6 +157,8 @@ private slots:
     void queueWindowEditsInTheComposerOfTheOrdersKind();
     // The order manager.
     void ordersButtonOpensTheOrderManager();
+    void unreadableQueuedOrdersToldOncePerFile();
+    void sentOrderWhoseFileStaysToldOnce();
 
 private:
     // Builds the main window; its login request then runs. answer handles the login dialog
@@ -865,6 +869,81 @@ void TestMainWindow::queueWindowEditsInTheComposerOfTheOrdersKind()
              prints ? QStringLiteral("ArticoloStampaFotograficaComposer") : QStringLiteral("ArticoloInvioFileComposer"));
     QCOMPARE(shownUuid, uuid);
     QCOMPARE(shownRows, 1);
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::unreadableQueuedOrdersToldOncePerFile()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    const QString folder = KorvexGlobals::ordersQueuePath() + QLatin1Char('/');
+    QDir().mkpath(folder);
+    auto writeFile = [](const QString &path, const QByteArray &bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    const QString cut = folder + QStringLiteral("{00000000-0000-4000-8000-00000000000a}.kv2");
+    const QByteArray cutBytes("<?xml version=\"1.0\"?>\n<Ordine>\n    <Uuid>x</Uuid>\n    <Attivo>1</Attivo>\n    <Ri");
+    writeFile(cut, cutBytes);
+
+    // The queue is loaded at the login.
+    answerer->answer(QMessageBox::Ok);
+    open();
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(answerer->last().title, QStringLiteral("Ordini non leggibili"));
+    QCOMPARE(answerer->last().icon, QMessageBox::Warning);
+    QVERIFY2(answerer->last().text.contains(cut.toHtmlEscaped()), qPrintable(answerer->last().text));
+
+    // Every start reads the folder again: only a file not yet told is told.
+    const QString empty = folder + QStringLiteral("{00000000-0000-4000-8000-00000000000b}.kv2");
+    writeFile(empty, QByteArray());
+    answerer->answer(QMessageBox::Ok);
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(answerer->waitForCount(2));
+    QVERIFY2(answerer->last().text.contains(empty.toHtmlEscaped()), qPrintable(answerer->last().text));
+    QVERIFY2(!answerer->last().text.contains(cut.toHtmlEscaped()), qPrintable(answerer->last().text));
+    // The files are kept as they were.
+    QFile kept(cut);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), cutBytes);
+    QVERIFY(QFileInfo::exists(empty));
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::sentOrderWhoseFileStaysToldOnce()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    const QString uuid = GuiFixture::queueFileOrder({fixture->bytesFile("inviato.pdf", 20000)});
+    const QString path = KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + uuid + QStringLiteral(".kv2");
+    // The queue cannot remove that order's file, as when the file is immutable.
+    auto *queue = new UndeletableQueue;
+    queue->kept.insert(uuid);
+    KorvexGlobals::ordineUpload = queue;
+    const int before = sim->counts().orders;
+    open();
+    QCOMPARE(KorvexGlobals::ordineUpload, queue);
+    QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+
+    answerer->answer(QMessageBox::Ok);
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(answerer->waitForCount(1, 30000));
+    QCOMPARE(answerer->last().title, QStringLiteral("Ordine inviato"));
+    QVERIFY2(answerer->last().text.contains(path.toHtmlEscaped()), qPrintable(answerer->last().text));
+    QVERIFY2(answerer->last().text.contains(QStringLiteral("Operazione non permessa")), qPrintable(answerer->last().text));
+    QVERIFY(finished.count() > 0 || finished.wait(30000));
+    QTRY_VERIFY(!queue->processingUploads());
+    QCOMPARE(sim->counts().orders, before + 1);
+    QVERIFY(QFileInfo::exists(path));
+    QVERIFY(window->findChild<QWidget *>("widgetUploading")->isHidden());
+
+    // A new run meets the file again: the order is not sent again, nor told again.
+    finished.clear();
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(finished.count() > 0 || finished.wait(30000));
+    QTRY_VERIFY(!queue->processingUploads());
+    QCoreApplication::processEvents();
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(sim->counts().orders, before + 1);
     QCOMPARE(answerer->unexpected(), 0);
 }
 

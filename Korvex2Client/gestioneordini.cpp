@@ -455,6 +455,10 @@ void GestioneOrdini::onSendWritten(int outcome, const OrdiniLocal::OrdineLocal &
     } else if (outcome == EditedOrderWriter::SentMeanwhile) {
         QMessageBox::information(this, tr("Invia"), tr("L'ordine è già stato inviato nel frattempo."));
         loadSavedOrders();
+    } else if (outcome == EditedOrderWriter::RemovedMeanwhile) {
+        QMessageBox::information(this, tr("Invia"),
+                                 tr("L'ordine non esiste più su questo computer: è stato eliminato nel frattempo."));
+        loadSavedOrders();
     } else {
         QMessageBox::warning(this, tr("Invia"), tr("Impossibile inviare l'ordine:\r\n") + error);
         loadSavedOrders();

@@ -371,6 +371,7 @@ void OrdineUpload::onOrderTerminated()
     }
     const int left = queue.size();
     if (sent) {
+        m_sentUuids.insert(uuid);
     }
     emit orderTerminated(left);
     // A skipped order keeps its file; a sent one is gone from the queue for good.
@@ -461,4 +462,9 @@ QString OrdineUpload::currentUuid() const
 bool OrdineUpload::isSending(const QString &uuid) const
 {
     return !uuid.isEmpty() && worker && m_currentUuid == uuid;
+}
+
+bool OrdineUpload::wasSent(const QString &uuid) const
+{
+    return !uuid.isEmpty() && m_sentUuids.contains(uuid);
 }

@@ -262,6 +262,7 @@ void TestUploadQueue::sentOrderWhoseFileStaysIsKeptOutOfTheRun()
     QCOMPARE(notRemoved.at(0).at(2).toString(), QStringLiteral("Operazione non permessa"));
     QVERIFY(m_fixture->orderFileExists(uuids.at(0)));
     QVERIFY(!m_fixture->orderFileExists(uuids.at(1)));
+    QVERIFY(queue.wasSent(uuids.at(0)));
     QCOMPARE(queue.queueSize(), 0);
 
     // A new run meets it once more, and ends again.

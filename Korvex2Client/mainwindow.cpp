@@ -409,7 +409,6 @@ void MainWindow::initOrdineUpload()
     connect(queue, &OrdineUpload::queueChanged, this, &MainWindow::onUploadOrderTerminated);
     connect(queue, &OrdineUpload::errorOccurred, this, &MainWindow::onOrderUploadError);
     connect(queue, &OrdineUpload::filesNotFound, this, &MainWindow::onFilesNotFound);
-    connect(queue, &OrdineUpload::orderTerminated, this, [this] { orderSentThisRun = true; });
     // Queued: the boxes open from the event loop, never from inside the queue's own work.
     connect(queue, &OrdineUpload::unreadableOrderFiles, this, &MainWindow::onUnreadableOrderFiles,
             Qt::QueuedConnection);
@@ -552,11 +551,11 @@ void MainWindow::finishProcessQueue()
 {
     hideUploadingWidget();
     // Cancelling or removing the last queued order also ends the queue: only a run that sent
-    // an order leads to the payment page.
-    if (queueStarted && orderSentThisRun && KorvexGlobals::utente && KorvexGlobals::utente->pagamento == 2)
+    // an order leads to the payment page (the queue forgets at each start what went before).
+    if (queueStarted && KorvexGlobals::ordineUpload->orderSentThisRun() && KorvexGlobals::utente
+        && KorvexGlobals::utente->pagamento == 2)
         openPaymentPage();
     queueStarted = false;
-    orderSentThisRun = false;
 }
 
 void MainWindow::onUnreadableOrderFiles(const QMap<QString, QString> &reasons)

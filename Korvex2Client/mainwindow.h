@@ -99,8 +99,6 @@ private:
     QPointer<LoginDialog> loginDialog;
     bool queueWindowOpen = false;
     bool queueStarted = false;
-    // An order went out in the current run of the queue (the payment page follows only then).
-    bool orderSentThisRun = false;
     bool m_startFailed = false;
     QSet<QString> m_unreadableTold;
     QSet<QString> m_notRemovedTold;

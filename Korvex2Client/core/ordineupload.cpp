@@ -133,8 +133,10 @@ bool OrdineUpload::append(OrdiniLocal::OrdineLocal ordine)
 
 void OrdineUpload::startUpload()
 {
-    if (!worker)
+    if (!worker) {
         m_skippedThisRun.clear();
+        m_sentThisRun = false;
+    }
     startNext();
 }
 
@@ -371,6 +373,7 @@ void OrdineUpload::onOrderTerminated()
     }
     const int left = queue.size();
     if (sent) {
+        m_sentThisRun = true;
         m_sentUuids.insert(uuid);
     }
     emit orderTerminated(left);
@@ -462,6 +465,11 @@ QString OrdineUpload::currentUuid() const
 bool OrdineUpload::isSending(const QString &uuid) const
 {
     return !uuid.isEmpty() && worker && m_currentUuid == uuid;
+}
+
+bool OrdineUpload::orderSentThisRun() const
+{
+    return m_sentThisRun;
 }
 
 bool OrdineUpload::wasSent(const QString &uuid) const

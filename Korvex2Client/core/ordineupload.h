@@ -42,6 +42,8 @@ public:
     // The Uuid of the order a worker is sending now (empty when none), and whether it is uuid.
     QString currentUuid() const;
     bool isSending(const QString &uuid) const;
+    // An order went to the laboratory since the queue was last started.
+    bool orderSentThisRun() const;
     // Since the queue was made, a worker of it sent the order or found it sent before.
     bool wasSent(const QString &uuid) const;
     int currentProcessingFileQueueSize() const;
@@ -114,5 +116,6 @@ private:
     // Since the queue was last started: orders skipped by a worker, or sent with an order file
     // that could not be removed; a reload leaves them out.
     QSet<QString> m_skippedThisRun;
+    bool m_sentThisRun = false;
     QSet<QString> m_sentUuids; // reported sent since the queue was made
 };

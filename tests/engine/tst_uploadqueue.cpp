@@ -263,6 +263,7 @@ void TestUploadQueue::sentOrderWhoseFileStaysIsKeptOutOfTheRun()
     QVERIFY(m_fixture->orderFileExists(uuids.at(0)));
     QVERIFY(!m_fixture->orderFileExists(uuids.at(1)));
     QVERIFY(queue.wasSent(uuids.at(0)));
+    QVERIFY(queue.orderSentThisRun());
     QCOMPARE(queue.queueSize(), 0);
 
     // A new run meets it once more, and ends again.

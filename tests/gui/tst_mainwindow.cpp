@@ -157,6 +157,7 @@ private slots:
     void queueWindowEditsInTheComposerOfTheOrdersKind();
     // The order manager.
     void ordersButtonOpensTheOrderManager();
+    void noPaymentPageForARunThatSentNothing();
     void unreadableQueuedOrdersToldOncePerFile();
     void sentOrderWhoseFileStaysToldOnce();
 
@@ -869,6 +870,48 @@ void TestMainWindow::queueWindowEditsInTheComposerOfTheOrdersKind()
              prints ? QStringLiteral("ArticoloStampaFotograficaComposer") : QStringLiteral("ArticoloInvioFileComposer"));
     QCOMPARE(shownUuid, uuid);
     QCOMPARE(shownRows, 1);
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::noPaymentPageForARunThatSentNothing()
+{
+    // The customer pays online.
+    fixture->storeSettings(sim->baseUrl(), "paga", "paga");
+    GuiFixture::queueFileOrder({fixture->bytesFile("uno.pdf", 20000)});
+    GuiFixture::queueFileOrder({fixture->bytesFile("due.pdf", 20000)});
+    // A run sends the first order and stops on the second, whose file record fails.
+    QVERIFY(sim->injectFault("inserisciFile", "Servizio non disponibile", 1, 1));
+    const int before = sim->counts().orders;
+    open();
+    QVERIFY(KorvexGlobals::utente);
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    answerer->answer(QMessageBox::Ok);
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(answerer->waitForCount(1, 30000));
+    QCOMPARE(answerer->last().title, QStringLiteral("Errore invio ordine"));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 30000);
+    QCOMPARE(sim->counts().orders, before + 1);
+    QCOMPARE(queue->queueSize(), 1);
+
+    // A later run ends without sending anything: its only order is cancelled in the queue
+    // window while the worker waits for the laboratory (longer than the service time-out, so
+    // that it cannot send it).
+    QVERIFY(sim->delayAnswer("inserisciFile", 8000));
+    QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+    answerer->answerWith([](QWidget *w) {
+        QTest::mouseClick(w->findChild<QToolButton *>("toolButtonStart"), Qt::LeftButton);
+        auto *card = w->findChild<OrdineUploadItemWidget *>();
+        QVERIFY(card);
+        QTest::mouseClick(card->findChild<QToolButton *>("toolButtonAnnulla"), Qt::LeftButton);
+    });
+    answerer->answer(QMessageBox::Yes);
+    QTest::mouseClick(button(window, "toolButtonUploadsDetails"), Qt::LeftButton);
+    QCOMPARE(answerer->count(), 3);
+    QCOMPARE(answerer->last().title, QStringLiteral("Annulla invio ordine"));
+    QVERIFY(finished.count() > 0 || finished.wait(20000));
+    QVERIFY(urls->urls.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 30000);
+    QCOMPARE(sim->counts().orders, before + 1);
     QCOMPARE(answerer->unexpected(), 0);
 }
 

@@ -439,8 +439,15 @@ void MainWindow::showUploadingWidget(bool marque)
     setMinimumHeight(heightWithStrip);
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     const bool processing = queue && queue->processingUploads();
+    // Asked to stop, the worker ends at its next safe point (a service call may take a
+    // while): Start comes back once it has ended.
+    const bool stopping = queue && queue->isStopping();
     ui->toolButtonUploadsStart->setVisible(!processing);
     ui->toolButtonUploadsStop->setVisible(processing);
+    ui->toolButtonUploadsStop->setEnabled(!stopping);
+    ui->toolButtonUploadsStop->setToolTip(stopping ? tr("Sospensione in corso: l'invio si ferma appena "
+                                                        "finisce l'operazione in corso")
+                                                   : tr("Sospendi l'invio degli ordini in coda"));
     ui->progressBarUploads->setMinimum(0);
     if (marque) {
         ui->progressBarUploads->setMaximum(0);
@@ -449,7 +456,10 @@ void MainWindow::showUploadingWidget(bool marque)
         ui->progressBarUploads->setMaximum(100);
         ui->progressBarUploads->setValue(0);
     }
-    ui->ProgressLabelUploads->setText(tr("Invio ordine (%1 in coda) ").arg(queue ? queue->items().size() : 0));
+    if (stopping)
+        ui->ProgressLabelUploads->setText(tr("Sospensione in corso..."));
+    else
+        ui->ProgressLabelUploads->setText(tr("Invio ordine (%1 in coda) ").arg(queue ? queue->items().size() : 0));
     ui->widgetUploading->show();
 }
 
@@ -472,6 +482,9 @@ void MainWindow::onUploadGlobalFileProgress(qint64 current, qint64 total)
 
 void MainWindow::onUploadOrderTerminated(int total)
 {
+    // While the queue stops the strip says so; the count comes back with the stop.
+    if (KorvexGlobals::ordineUpload && KorvexGlobals::ordineUpload->isStopping())
+        return;
     ui->ProgressLabelUploads->setText(tr("Invio ordine (%1 in coda) ").arg(total));
 }
 
@@ -501,6 +514,8 @@ void MainWindow::onOrderUploadError(const QString &message)
     if (queueWindowOpen)
         return;
     KorvexGlobals::ordineUpload->terminateUpload();
+    if (KorvexGlobals::ordineUpload->isStopping())
+        showUploadingWidget(false);
     // The worker's message is plain text: a file name or a fault may hold "<" or "&".
     QString text = tr("<h3>Si è verificato un errore in fase di invio degli ordini</h3>");
     if (!message.isEmpty())
@@ -515,6 +530,8 @@ void MainWindow::onFilesNotFound(const QString &uuid, const QList<QFileInfo> &fi
     if (queueWindowOpen)
         return;
     KorvexGlobals::ordineUpload->terminateUpload();
+    if (KorvexGlobals::ordineUpload->isStopping())
+        showUploadingWidget(false);
     QMessageBox box(QMessageBox::Warning, tr("Errore invio ordine"),
                     tr("<h3>Si è verificato un errore in fase di invio degli ordini</h3>") +
                         tr("Uno o più file non sono stati trovati"),

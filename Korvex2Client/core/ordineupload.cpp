@@ -467,6 +467,11 @@ bool OrdineUpload::isSending(const QString &uuid) const
     return !uuid.isEmpty() && worker && m_currentUuid == uuid;
 }
 
+bool OrdineUpload::isStopping() const
+{
+    return worker && m_stopping;
+}
+
 bool OrdineUpload::orderSentThisRun() const
 {
     return m_sentThisRun;

@@ -42,6 +42,9 @@ public:
     // The Uuid of the order a worker is sending now (empty when none), and whether it is uuid.
     QString currentUuid() const;
     bool isSending(const QString &uuid) const;
+    // A stop was asked for and the worker's thread has not ended yet (processingUploads()
+    // stays true until then).
+    bool isStopping() const;
     // An order went to the laboratory since the queue was last started.
     bool orderSentThisRun() const;
     // Since the queue was made, a worker of it sent the order or found it sent before.

@@ -43,6 +43,7 @@
 #include "ordineuploaddialog.h"
 #include "ordineuploaditemwidget.h"
 #include "paymentpage.h"
+#include "shots.h"
 #include "startup.h"
 #include "undeletablequeue.h"
 #include "utente.h"
@@ -157,6 +158,7 @@ private slots:
     void queueWindowEditsInTheComposerOfTheOrdersKind();
     // The order manager.
     void ordersButtonOpensTheOrderManager();
+    void stopShowsTheStripStoppingUntilTheWorkerEnds();
     void noPaymentPageForARunThatSentNothing();
     void unreadableQueuedOrdersToldOncePerFile();
     void sentOrderWhoseFileStaysToldOnce();
@@ -870,6 +872,49 @@ void TestMainWindow::queueWindowEditsInTheComposerOfTheOrdersKind()
              prints ? QStringLiteral("ArticoloStampaFotograficaComposer") : QStringLiteral("ArticoloInvioFileComposer"));
     QCOMPARE(shownUuid, uuid);
     QCOMPARE(shownRows, 1);
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::stopShowsTheStripStoppingUntilTheWorkerEnds()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    for (const char *name : {"primo.bin", "secondo.bin"})
+        GuiFixture::queueFileOrder({fixture->bytesFile(name, 200000)});
+    // The worker is inside a service call when the customer stops the queue.
+    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
+    open();
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    QToolButton *start = button(window, "toolButtonUploadsStart");
+    QToolButton *stop = button(window, "toolButtonUploadsStop");
+    auto *label = window->findChild<QLabel *>("ProgressLabelUploads");
+    const QString stopTip = stop->toolTip();
+    QSignalSpy stopped(queue, &OrdineUpload::stopProcessingQueue);
+
+    QTest::mouseClick(start, Qt::LeftButton);
+    QVERIFY(stop->isVisible() && stop->isEnabled());
+    QTest::mouseClick(stop, Qt::LeftButton);
+    // At once, while the worker ends: Stop no longer usable, and the strip says why.
+    QVERIFY(queue->isStopping());
+    QVERIFY(stop->isVisible());
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(stop->toolTip() != stopTip);
+    QVERIFY(start->isHidden());
+    QCOMPARE(label->text(), QStringLiteral("Sospensione in corso..."));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    saveShot(window, QStringLiteral("mainwindow-stopping"));
+
+    // Once it has ended, Start is back and starts the queue again.
+    QVERIFY(stopped.wait(30000));
+    QVERIFY(!queue->processingUploads());
+    QVERIFY(start->isVisible() && start->isEnabled());
+    QVERIFY(stop->isHidden());
+    QCOMPARE(stop->toolTip(), stopTip);
+    QVERIFY(queue->queueSize() >= 1);
+    QCOMPARE(label->text(), QStringLiteral("Invio ordine (%1 in coda) ").arg(queue->queueSize()));
+    QSignalSpy started(queue, &OrdineUpload::startProcessingQueue);
+    QTest::mouseClick(start, Qt::LeftButton);
+    QCOMPARE(started.count(), 1);
+    QVERIFY(stop->isVisible() && stop->isEnabled());
     QCOMPARE(answerer->unexpected(), 0);
 }
 

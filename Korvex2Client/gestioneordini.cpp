@@ -22,6 +22,7 @@
 #include "editedorderwriter.h"
 #include "korvexglobals.h"
 #include "ordine.h"
+#include "ordinefile.h"
 #include "ordinedetails.h"
 #include "ordinetablemodel.h"
 #include "ordineupload.h"
@@ -247,6 +248,7 @@ void GestioneOrdini::on_listWidget_currentItemChanged(QListWidgetItem *current, 
         ui->labelOrdiniTrovati->hide();
     } else if (row == 1) {
         ui->frameEmptyQueue->hide();
+        m_unreadableTold.clear();
         loadSavedOrders();
     }
 }
@@ -301,14 +303,15 @@ void GestioneOrdini::loadSavedOrders()
     for (const QFileInfo &entry : entries) {
         if (!entry.fileName().endsWith(QLatin1String(".kv2"), Qt::CaseSensitive))
             continue;
-        QFile file(entry.absoluteFilePath());
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        OrdiniLocal::OrdineLocal ordine;
+        QString reason;
+        if (!OrdineFile::read(entry.absoluteFilePath(), ordiniLocal, ordine, &reason)) {
+            // A damaged file is left as it is; the customer learns which one and why. (No
+            // reason: the file went after the listing.)
+            if (!reason.isEmpty() && !m_unreadableTold.contains(entry.absoluteFilePath()))
+                m_unreadableToTell.insert(entry.absoluteFilePath(), reason);
             continue;
-        QByteArray bytes = file.readAll();
-        const int nul = bytes.indexOf('\0');
-        if (nul >= 0)
-            bytes.truncate(nul);
-        OrdiniLocal::OrdineLocal ordine = ordiniLocal.FromXML(QString::fromUtf8(bytes));
+        }
 
         const bool mine = KorvexGlobals::utente
             ? (ordine.Utente == 0 || ordine.Utente == utenteId) && !ordine.Attivo
@@ -346,6 +349,34 @@ void GestioneOrdini::loadSavedOrders()
     }
     ui->labelOrdiniSalvatiCount->setText(shown == 1 ? tr("Trovato <b>1</b> ordine")
                                                     : tr("Trovati <b>%1</b> ordini").arg(shown));
+
+    // Not from inside the load: it often runs in a signal of the queue.
+    if (!m_unreadableToTell.isEmpty())
+        QMetaObject::invokeMethod(this, &GestioneOrdini::reportUnreadableOrders, Qt::QueuedConnection);
+}
+
+void GestioneOrdini::reportUnreadableOrders()
+{
+    if (m_unreadableToTell.isEmpty())
+        return;
+    const QMap<QString, QString> files = m_unreadableToTell;
+    m_unreadableToTell.clear();
+    QString list;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        m_unreadableTold.insert(it.key());
+        list += QStringLiteral("\n%1: %2").arg(QFileInfo(it.key()).fileName(), it.value());
+    }
+    const QString folder = QDir::toNativeSeparators(KorvexGlobals::ordersQueuePath());
+    const QString intro = files.size() == 1
+        ? tr("Impossibile leggere un ordine salvato: non è mostrato e il suo file resta com'è nella cartella %1.")
+              .arg(folder)
+        : tr("Impossibile leggere %1 ordini salvati: non sono mostrati e i loro file restano come sono nella "
+             "cartella %2.")
+              .arg(QString::number(files.size()), folder);
+    QMessageBox box(QMessageBox::Warning, tr("Ordini non leggibili"), intro + QStringLiteral("\n") + list,
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 // Any of the words, taken literally and in any letter case, in the end customer or the notes.
@@ -423,6 +454,10 @@ void GestioneOrdini::onSendWritten(int outcome, const OrdiniLocal::OrdineLocal &
             ui->listWidget->setCurrentRow(0);
     } else if (outcome == EditedOrderWriter::SentMeanwhile) {
         QMessageBox::information(this, tr("Invia"), tr("L'ordine è già stato inviato nel frattempo."));
+        loadSavedOrders();
+    } else if (outcome == EditedOrderWriter::RemovedMeanwhile) {
+        QMessageBox::information(this, tr("Invia"),
+                                 tr("L'ordine non esiste più su questo computer: è stato eliminato nel frattempo."));
         loadSavedOrders();
     } else {
         QMessageBox::warning(this, tr("Invia"), tr("Impossibile inviare l'ordine:\r\n") + error);

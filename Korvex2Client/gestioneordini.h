@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QEvent>
 #include <QList>
+#include <QMap>
+#include <QSet>
 #include <QString>
 
 #include <vector>
@@ -96,6 +98,9 @@ private:
     static void configureOrdersService();
     void sendNext();
     void onSendWritten(int outcome, const OrdiniLocal::OrdineLocal &ordine, const QString &error);
+    // One box for the saved-order files that the last loads could not read, once the load
+    // that found them has returned.
+    void reportUnreadableOrders();
 
     Ui::GestioneOrdini *ui;
     OrdineUploadDialog *uploadDialog = nullptr;
@@ -109,4 +114,8 @@ private:
     EditedOrderWriter *m_writer = nullptr;
     QList<PendingSend> m_pendingSends;
     bool m_showQueueAfterSend = false;
+    // Unreadable order files (path -> reason): told once each time the saved-orders page is
+    // entered, not at every reload of it.
+    QSet<QString> m_unreadableTold;
+    QMap<QString, QString> m_unreadableToTell;
 };

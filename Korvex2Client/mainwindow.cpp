@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
@@ -427,7 +428,11 @@ void MainWindow::initOrdineUpload()
     connect(queue, &OrdineUpload::queueChanged, this, &MainWindow::onUploadOrderTerminated);
     connect(queue, &OrdineUpload::errorOccurred, this, &MainWindow::onOrderUploadError);
     connect(queue, &OrdineUpload::filesNotFound, this, &MainWindow::onFilesNotFound);
-    connect(queue, &OrdineUpload::orderTerminated, this, [this] { orderSentThisRun = true; });
+    // Queued: the boxes open from the event loop, never from inside the queue's own work.
+    connect(queue, &OrdineUpload::unreadableOrderFiles, this, &MainWindow::onUnreadableOrderFiles,
+            Qt::QueuedConnection);
+    connect(queue, &OrdineUpload::orderFileNotRemoved, this, &MainWindow::onOrderFileNotRemoved,
+            Qt::QueuedConnection);
 }
 
 void MainWindow::hideUploadingWidget()
@@ -453,8 +458,15 @@ void MainWindow::showUploadingWidget(bool marque)
     setMinimumHeight(heightWithStrip);
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     const bool processing = queue && queue->processingUploads();
+    // Asked to stop, the worker ends at its next safe point (a service call may take a
+    // while): Start comes back once it has ended.
+    const bool stopping = queue && queue->isStopping();
     ui->toolButtonUploadsStart->setVisible(!processing);
     ui->toolButtonUploadsStop->setVisible(processing);
+    ui->toolButtonUploadsStop->setEnabled(!stopping);
+    ui->toolButtonUploadsStop->setToolTip(stopping ? tr("Sospensione in corso: l'invio si ferma appena "
+                                                        "finisce l'operazione in corso")
+                                                   : tr("Sospendi l'invio degli ordini in coda"));
     ui->progressBarUploads->setMinimum(0);
     if (marque) {
         ui->progressBarUploads->setMaximum(0);
@@ -463,7 +475,10 @@ void MainWindow::showUploadingWidget(bool marque)
         ui->progressBarUploads->setMaximum(100);
         ui->progressBarUploads->setValue(0);
     }
-    ui->ProgressLabelUploads->setText(tr("Invio ordine (%1 in coda) ").arg(queue ? queue->items().size() : 0));
+    if (stopping)
+        ui->ProgressLabelUploads->setText(tr("Sospensione in corso..."));
+    else
+        ui->ProgressLabelUploads->setText(tr("Invio ordine (%1 in coda) ").arg(queue ? queue->items().size() : 0));
     ui->widgetUploading->show();
 }
 
@@ -486,6 +501,9 @@ void MainWindow::onUploadGlobalFileProgress(qint64 current, qint64 total)
 
 void MainWindow::onUploadOrderTerminated(int total)
 {
+    // While the queue stops the strip says so; the count comes back with the stop.
+    if (KorvexGlobals::ordineUpload && KorvexGlobals::ordineUpload->isStopping())
+        return;
     ui->ProgressLabelUploads->setText(tr("Invio ordine (%1 in coda) ").arg(total));
 }
 
@@ -515,6 +533,8 @@ void MainWindow::onOrderUploadError(const QString &message)
     if (queueWindowOpen)
         return;
     KorvexGlobals::ordineUpload->terminateUpload();
+    if (KorvexGlobals::ordineUpload->isStopping())
+        showUploadingWidget(false);
     // The worker's message is plain text: a file name or a fault may hold "<" or "&".
     QString text = tr("<h3>Si è verificato un errore in fase di invio degli ordini</h3>");
     if (!message.isEmpty())
@@ -529,6 +549,8 @@ void MainWindow::onFilesNotFound(const QString &uuid, const QList<QFileInfo> &fi
     if (queueWindowOpen)
         return;
     KorvexGlobals::ordineUpload->terminateUpload();
+    if (KorvexGlobals::ordineUpload->isStopping())
+        showUploadingWidget(false);
     QMessageBox box(QMessageBox::Warning, tr("Errore invio ordine"),
                     tr("<h3>Si è verificato un errore in fase di invio degli ordini</h3>") +
                         tr("Uno o più file non sono stati trovati"),
@@ -565,11 +587,42 @@ void MainWindow::finishProcessQueue()
 {
     hideUploadingWidget();
     // Cancelling or removing the last queued order also ends the queue: only a run that sent
-    // an order leads to the payment page.
-    if (queueStarted && orderSentThisRun && KorvexGlobals::utente && KorvexGlobals::utente->pagamento == 2)
+    // an order leads to the payment page (the queue forgets at each start what went before).
+    if (queueStarted && KorvexGlobals::ordineUpload->orderSentThisRun() && KorvexGlobals::utente
+        && KorvexGlobals::utente->pagamento == 2)
         openPaymentPage();
     queueStarted = false;
-    orderSentThisRun = false;
+}
+
+void MainWindow::onUnreadableOrderFiles(const QMap<QString, QString> &reasons)
+{
+    QString list;
+    for (auto it = reasons.cbegin(); it != reasons.cend(); ++it) {
+        if (m_unreadableTold.contains(it.key()))
+            continue;
+        m_unreadableTold.insert(it.key());
+        list += QStringLiteral("<br><b>%1</b>: %2")
+                    .arg(QDir::toNativeSeparators(it.key()).toHtmlEscaped(), it.value().toHtmlEscaped());
+    }
+    if (list.isEmpty())
+        return;
+    QMessageBox::warning(this, tr("Ordini non leggibili"),
+                         tr("<h3>Impossibile leggere alcuni ordini in coda</h3>")
+                             + tr("Questi ordini non saranno inviati; i loro file restano dove sono:") + list,
+                         QMessageBox::Ok);
+}
+
+void MainWindow::onOrderFileNotRemoved(const QString &uuid, const QString &filePath, const QString &reason)
+{
+    if (m_notRemovedTold.contains(uuid))
+        return;
+    m_notRemovedTold.insert(uuid);
+    QMessageBox::warning(this, tr("Ordine inviato"),
+                         tr("<h3>L'ordine è stato inviato, ma il suo file non si può eliminare</h3>")
+                             + tr("Il laboratorio ha ricevuto l'ordine, che non sarà inviato di nuovo. "
+                                  "Il file <b>%1</b> resta sul disco (%2): puoi eliminarlo a mano.")
+                                   .arg(QDir::toNativeSeparators(filePath).toHtmlEscaped(), reason.toHtmlEscaped()),
+                         QMessageBox::Ok);
 }
 
 void MainWindow::openPaymentPage()

@@ -3,7 +3,9 @@
 #include <QFileInfo>
 #include <QList>
 #include <QMainWindow>
+#include <QMap>
 #include <QPointer>
+#include <QSet>
 
 #include <memory>
 
@@ -55,6 +57,10 @@ private slots:
     void on_toolButtonUploadsStart_clicked();
     void onOrderUploadError(const QString &message);
     void onFilesNotFound(const QString &uuid, const QList<QFileInfo> &files);
+    // Order files that the queue cannot read or could not remove after sending: told once
+    // per file in the program's life.
+    void onUnreadableOrderFiles(const QMap<QString, QString> &reasons);
+    void onOrderFileNotRemoved(const QString &uuid, const QString &filePath, const QString &reason);
     void setCustomLayout();
     void on_pushButtonBanner_clicked();
     // Settings window and update check.
@@ -96,9 +102,9 @@ private:
     QPointer<LoginDialog> loginDialog;
     bool queueWindowOpen = false;
     bool queueStarted = false;
-    // An order went out in the current run of the queue (the payment page follows only then).
-    bool orderSentThisRun = false;
     bool m_startFailed = false;
+    QSet<QString> m_unreadableTold;
+    QSet<QString> m_notRemovedTold;
     // The update check: its thread and watcher until the next check or the window's end,
     // and its waiting dialog while it is shown.
     QThread *updatesThread = nullptr;

@@ -438,6 +438,13 @@ void ArticoloStampaFotograficaComposer::onOrdineWritten(EditedOrderWriter::Outco
                      QMessageBox::Information);
         closeWithoutQuestion(closeResult);
         break;
+    case EditedOrderWriter::RemovedMeanwhile:
+        plainWarning(this, tr("Ordine eliminato"),
+                     tr("L'ordine non esiste più su questo computer: è stato eliminato mentre lo modificavi. "
+                        "Le modifiche non sono state salvate."),
+                     QMessageBox::Information);
+        closeWithoutQuestion(closeResult);
+        break;
     case EditedOrderWriter::Failed:
         plainWarning(this, tr("Errore"),
                      tr("Impossibile salvare l'ordine nella cartella %1.\n%2")

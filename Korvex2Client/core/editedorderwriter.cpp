@@ -125,14 +125,17 @@ void EditedOrderWriter::writeNow()
         QMutexLocker lock(&OrdineFile::orderFileMutex());
         if (m_existing) {
             const QString path = OrdineFile::path(KorvexGlobals::ordersQueuePath(), m_ordine.Uuid);
-            if (!QFile::exists(path)) {
+            // A sent order whose file could not be removed is not written either: it would go
+            // to the laboratory a second time.
+            const bool sent = q && q->wasSent(m_ordine.Uuid);
+            if (sent || !QFile::exists(path)) {
                 lock.unlock();
                 if (q) {
                     q->removeItem(m_ordine.Uuid, false);
                     if (m_wasRunning && !q->processingUploads())
                         q->startUpload();
                 }
-                finish(SentMeanwhile);
+                finish(sent ? SentMeanwhile : RemovedMeanwhile);
                 return;
             }
             OrdiniLocal::OrdineLocal onDisk;

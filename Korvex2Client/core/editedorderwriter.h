@@ -15,8 +15,9 @@ class OrdineUpload;
 //  1. when the queue's worker is sending that order, the queue is stopped and the write goes on
 //     once the worker's thread has ended (stopProcessingQueue); the event loop runs meanwhile,
 //     with a wait cursor, and a second write is refused (isBusy());
-//  2. the order file is read again under the engine's order-file lock; a file that is gone was
-//     sent meanwhile: nothing is written (SentMeanwhile);
+//  2. the order file is read again under the engine's order-file lock. Nothing is written for an
+//     order that the queue reported sent (SentMeanwhile), nor for one whose file is gone
+//     otherwise: it was removed meanwhile (RemovedMeanwhile);
 //  3. each row keeps the upload state (WsFileId, Inviata) of the file's row only when it is the
 //     same row: same path and size, and for prints the same product and transformation; the
 //     order keeps the file's WsId;
@@ -30,7 +31,7 @@ class EditedOrderWriter : public QObject
     Q_OBJECT
 
 public:
-    enum Outcome { Saved, SentMeanwhile, Failed };
+    enum Outcome { Saved, SentMeanwhile, Failed, RemovedMeanwhile };
     Q_ENUM(Outcome)
 
     // queue: the upload queue to keep in step (KorvexGlobals::ordineUpload when null at the

@@ -18,6 +18,7 @@ OrdineUpload::OrdineUpload(QObject *parent)
 {
     connect(progressTimer, &QTimer::timeout, this, &OrdineUpload::emitProgress);
     progressTimer->setInterval(1000);
+    qRegisterMetaType<QMap<QString, QString>>();
 }
 
 OrdineUpload::~OrdineUpload()
@@ -57,15 +58,20 @@ void OrdineUpload::loadQueue()
         const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks,
                                                    QDir::Name | QDir::IgnoreCase);
         OrdiniLocal store;
+        QMap<QString, QString> unreadable;
         for (const QString &name : names) {
             if (!name.endsWith(QStringLiteral(".kv2")))
                 continue;
             OrdiniLocal::OrdineLocal ordine;
             QString error;
-            if (!OrdineFile::read(folder.absoluteFilePath(name), store, ordine, &error)) {
-                // A damaged order is never sent.
-                if (!error.isEmpty())
+            const QString path = folder.absoluteFilePath(name);
+            if (!OrdineFile::read(path, store, ordine, &error)) {
+                // A damaged order is never sent; its file stays where it is. (No error: the
+                // file went after the listing.)
+                if (!error.isEmpty()) {
                     qWarning().noquote() << QStringLiteral("%1: %2").arg(name, error);
+                    unreadable.insert(path, error);
+                }
                 continue;
             }
             if (!ordine.Attivo || (ordine.Utente != 0 && ordine.Utente != userId))
@@ -87,6 +93,8 @@ void OrdineUpload::loadQueue()
                                  return false;
                              return sortOrdineLocalByCreationTime(a, b);
                          });
+        if (!unreadable.isEmpty())
+            emit unreadableOrderFiles(unreadable);
     }
     keepCurrentOrderAtHead();
 }
@@ -125,8 +133,10 @@ bool OrdineUpload::append(OrdiniLocal::OrdineLocal ordine)
 
 void OrdineUpload::startUpload()
 {
-    if (!worker)
+    if (!worker) {
         m_skippedThisRun.clear();
+        m_sentThisRun = false;
+    }
     startNext();
 }
 
@@ -333,10 +343,14 @@ int OrdineUpload::aggiornaPrioritaCodaDownload()
     return queue.size();
 }
 
-void OrdineUpload::deleteOrderFile(const OrdiniLocal::OrdineLocal &ordine)
+bool OrdineUpload::deleteOrderFile(const OrdiniLocal::OrdineLocal &ordine, QString *error)
 {
     QMutexLocker lock(&OrdineFile::orderFileMutex());
-    OrdiniLocal().DeleteXML(ordine, KorvexGlobals::ordersQueuePath());
+    QString reason;
+    OrdiniLocal().DeleteXML(ordine, KorvexGlobals::ordersQueuePath(), &reason);
+    if (error)
+        *error = reason;
+    return reason.isEmpty();
 }
 
 void OrdineUpload::onOrderTerminated()
@@ -358,10 +372,20 @@ void OrdineUpload::onOrderTerminated()
         }
     }
     const int left = queue.size();
+    if (sent) {
+        m_sentThisRun = true;
+        m_sentUuids.insert(uuid);
+    }
     emit orderTerminated(left);
     // A skipped order keeps its file; a sent one is gone from the queue for good.
-    if (sent)
-        deleteOrderFile(taken);
+    QString reason;
+    if (sent && !deleteOrderFile(taken, &reason)) {
+        // Its file would bring it back at every reload, and the worker would skip it as sent
+        // again and again: it stays out of this run.
+        m_skippedThisRun.insert(uuid);
+        qWarning().noquote() << QStringLiteral("Ordine n: %1 - File non eliminato (%2)").arg(uuid, reason);
+        emit orderFileNotRemoved(uuid, OrdineFile::path(KorvexGlobals::ordersQueuePath(), uuid), reason);
+    }
     emit queueChanged(left);
 
     AfterWorker after = AfterWorker::Nothing;
@@ -441,4 +465,19 @@ QString OrdineUpload::currentUuid() const
 bool OrdineUpload::isSending(const QString &uuid) const
 {
     return !uuid.isEmpty() && worker && m_currentUuid == uuid;
+}
+
+bool OrdineUpload::isStopping() const
+{
+    return worker && m_stopping;
+}
+
+bool OrdineUpload::orderSentThisRun() const
+{
+    return m_sentThisRun;
+}
+
+bool OrdineUpload::wasSent(const QString &uuid) const
+{
+    return !uuid.isEmpty() && m_sentUuids.contains(uuid);
 }

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -41,6 +42,13 @@ public:
     // The Uuid of the order a worker is sending now (empty when none), and whether it is uuid.
     QString currentUuid() const;
     bool isSending(const QString &uuid) const;
+    // A stop was asked for and the worker's thread has not ended yet (processingUploads()
+    // stays true until then).
+    bool isStopping() const;
+    // An order went to the laboratory since the queue was last started.
+    bool orderSentThisRun() const;
+    // Since the queue was made, a worker of it sent the order or found it sent before.
+    bool wasSent(const QString &uuid) const;
     int currentProcessingFileQueueSize() const;
     int aggiornaPrioritaCodaDownload();
 
@@ -59,6 +67,12 @@ signals:
     void CurrentOrderGlobalFileProgress(qint64 byteTransferred, qint64 totalBytes);
     void CurrentOrderCurrentFileProgress(qint64 byteTransferred, qint64 totalBytes);
     void currentProcessingFileChanged(QFileInfo file);
+    // Order files that a reload could not read, by path, with the reason; they stay in the
+    // folder and are never sent.
+    void unreadableOrderFiles(QMap<QString, QString> reasons);
+    // The order was sent but its order file could not be removed: it is kept out of the rest
+    // of the run, and the worker skips it as sent whenever it meets it again.
+    void orderFileNotRemoved(QString uuid, QString filePath, QString reason);
 
 public slots:
     void onFileTerminated(int current, int total);
@@ -72,6 +86,12 @@ public slots:
     // The worker's thread has ended.
     void stopUpload();
 
+protected:
+    // Removes the order's file from the orders folder. False, with the reason, when the file
+    // is still there afterwards. Virtual so that a test can make it fail: tests run as root,
+    // who may remove any file.
+    virtual bool deleteOrderFile(const OrdiniLocal::OrdineLocal &ordine, QString *error = nullptr);
+
 private:
     // What happens once the worker's thread has ended.
     enum class AfterWorker { Nothing, StartNext, Finished };
@@ -79,7 +99,6 @@ private:
     void startNext();
     void resetProgress();
     void keepCurrentOrderAtHead();
-    void deleteOrderFile(const OrdiniLocal::OrdineLocal &ordine);
 
     QList<OrdiniLocal::OrdineLocal> queue;
     bool running = false;
@@ -97,5 +116,9 @@ private:
     bool m_startPending = false;     // startUpload asked for while the worker ends
     AfterWorker m_afterWorker = AfterWorker::Nothing;
     QList<OrdiniLocal::OrdineLocal> m_deleteAfterWorker; // files removed once the worker ended
-    QSet<QString> m_skippedThisRun; // skipped by a worker since the queue was last started
+    // Since the queue was last started: orders skipped by a worker, or sent with an order file
+    // that could not be removed; a reload leaves them out.
+    QSet<QString> m_skippedThisRun;
+    bool m_sentThisRun = false;
+    QSet<QString> m_sentUuids; // reported sent since the queue was made
 };

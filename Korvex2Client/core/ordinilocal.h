@@ -116,7 +116,9 @@ public:
     // also when a text holds a character that an XML file cannot carry; *error, when given,
     // then holds the reason as text for the user.
     bool SaveXML(OrdineLocal &ordine, QString folder = QString(), QString *error = nullptr);
-    bool DeleteXML(OrdineLocal ordine, QString folder = QString());
+    // Removes the order file; true when a file was removed. When a file is there and could
+    // not be removed, *error, when given, holds the reason (empty otherwise).
+    bool DeleteXML(OrdineLocal ordine, QString folder = QString(), QString *error = nullptr);
     // Throws Korvex2Exception with the XML reader's error text when the text is not a
     // whole, well-formed document; never returns a partly read order.
     OrdineLocal FromXML(QString xml);

@@ -263,14 +263,21 @@ bool OrdiniLocal::SaveXML(OrdineLocal &ordine, QString folder, QString *error)
     return true;
 }
 
-bool OrdiniLocal::DeleteXML(OrdineLocal ordine, QString folder)
+bool OrdiniLocal::DeleteXML(OrdineLocal ordine, QString folder, QString *error)
 {
+    if (error)
+        error->clear();
     const QString folderPath = orderFilesFolder(folder);
     if (folderPath.isEmpty() || ordine.Uuid.isEmpty())
         return false;
 
     QMutexLocker locker(&orderFilesMutex);
-    return QFile::remove(orderFilePath(folderPath, ordine.Uuid));
+    QFile file(orderFilePath(folderPath, ordine.Uuid));
+    if (file.remove())
+        return true;
+    if (error && file.exists())
+        *error = file.errorString();
+    return false;
 }
 
 OrdiniLocal::OrdineLocal OrdiniLocal::FromXML(QString xml)

@@ -1,6 +1,7 @@
 // Writing an edited order back while the queue may be sending it: which upload state the rows
 // keep, what lands in the order file, whether the order is queued and the queue runs again;
-// a write that fails leaves file and queue as they were.
+// a write that fails leaves file and queue as they were; an order sent or removed meanwhile is
+// not written.
 
 #include <memory>
 
@@ -19,10 +20,11 @@
 #include "labsimulator.h"
 #include "ordinefile.h"
 #include "ordineupload.h"
+#include "undeletablequeue.h"
 
 namespace {
 
-enum class Before { Idle, BeingSent, SentMeanwhile };
+enum class Before { Idle, BeingSent, SentMeanwhile, SentFileKept, RemovedMeanwhile };
 enum class Edit { Unchanged, ProductChanged, CropChanged, RowAdded };
 
 } // namespace
@@ -144,6 +146,12 @@ void TestEditedOrder::write_data()
                 << b.before << e.edit << b.outcome << e.keeps << b.running;
         }
     }
+    // Sent, but its order file could not be removed: writing it would send it again.
+    QTest::newRow("sent meanwhile, file kept") << Before::SentFileKept << Edit::Unchanged
+                                               << int(EditedOrderWriter::SentMeanwhile) << false << false;
+    // Removed from the queue with its file (the queue window's "Elimina"): not "sent".
+    QTest::newRow("removed meanwhile") << Before::RemovedMeanwhile << Edit::Unchanged
+                                       << int(EditedOrderWriter::RemovedMeanwhile) << false << false;
 }
 
 void TestEditedOrder::write()
@@ -156,7 +164,7 @@ void TestEditedOrder::write()
 
     // The window's copy of the order: taken before anything was sent.
     const OrdiniLocal::OrdineLocal stale = savedOrder(2);
-    OrdineUpload queue;
+    UndeletableQueue queue;
     QSignalSpy files(&queue, &OrdineUpload::fileTerminated);
     QSignalSpy finishedQueue(&queue, &OrdineUpload::finishedProcessingQueue);
 
@@ -177,13 +185,25 @@ void TestEditedOrder::write()
         queue.startUpload();
         QVERIFY(files.wait(60000));
         QVERIFY(queue.isSending(stale.Uuid));
+    } else if (before == Before::RemovedMeanwhile) {
+        queue.loadQueue();
+        QVERIFY(queue.removeItem(stale.Uuid, true));
+        QVERIFY(!m_fixture->orderFileExists(stale.Uuid));
     } else {
+        if (before == Before::SentFileKept)
+            queue.kept.insert(stale.Uuid);
         queue.startUpload();
         QVERIFY(finishedQueue.wait(60000));
         QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 10000);
-        QVERIFY(!m_fixture->orderFileExists(stale.Uuid));
+        QCOMPARE(m_fixture->orderFileExists(stale.Uuid), before == Before::SentFileKept);
     }
-    if (before != Before::SentMeanwhile) {
+    QByteArray fileBefore;
+    if (before == Before::SentFileKept) {
+        QFile file(OrdineFile::path(KorvexGlobals::ordersQueuePath(), stale.Uuid));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        fileBefore = file.readAll();
+    }
+    if (before == Before::Idle || before == Before::BeingSent) {
         OrdiniLocal::OrdineLocal onDisk;
         QVERIFY(m_fixture->load(stale.Uuid, onDisk));
         QVERIFY(onDisk.righeStampa.at(0).Inviata);
@@ -230,10 +250,20 @@ void TestEditedOrder::write()
         QVERIFY(cursorWhileWaiting);
     QCOMPARE(queue.processingUploads(), runningAfter);
 
-    if (before == Before::SentMeanwhile) {
+    if (before == Before::SentMeanwhile || before == Before::RemovedMeanwhile) {
         // Nothing written: no order file comes back, nothing is queued.
         QVERIFY(!m_fixture->orderFileExists(stale.Uuid));
         QCOMPARE(queue.index(stale.Uuid), -1);
+        QCOMPARE(m_fixture->lab().counts().orders, before == Before::SentMeanwhile ? 1 : 0);
+        return;
+    }
+    if (before == Before::SentFileKept) {
+        // Nothing written over the file that stayed, nothing queued, nothing sent again.
+        QFile file(OrdineFile::path(KorvexGlobals::ordersQueuePath(), stale.Uuid));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), fileBefore);
+        QCOMPARE(queue.index(stale.Uuid), -1);
+        QVERIFY(!queue.processingUploads());
         QCOMPARE(m_fixture->lab().counts().orders, 1);
         return;
     }

@@ -1,5 +1,6 @@
 // The upload queue without sending: which order files it queues, in which order, and what
-// its writes and removals do to the order files.
+// its writes and removals do to the order files; order files that cannot be read, and sent
+// orders whose file cannot be removed.
 
 #include <QDateTime>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include "enginefixture.h"
 #include "korvexglobals.h"
 #include "ordineupload.h"
+#include "undeletablequeue.h"
 #include "utente.h"
 
 class TestUploadQueue : public QObject
@@ -23,6 +25,8 @@ private slots:
     void onlyTheCustomersActiveOrdersAreQueued();
     void priorityWritesChangeOnlyPrioritaOnDisk();
     void removeAndAppend();
+    void unreadableOrderFilesAreReportedAndKept();
+    void sentOrderWhoseFileStaysIsKeptOutOfTheRun();
 
 private:
     OrdiniLocal::OrdineLocal saved(int utente, bool attivo, int priorita, qint64 ageSeconds);
@@ -190,6 +194,86 @@ void TestUploadQueue::removeAndAppend()
     QCOMPARE(queue.queueSize(), 1);
     QCOMPARE(queue.ordineAtIndex(0).Note, QStringLiteral("nuova nota"));
     QCOMPARE(queue.ordineAtIndex(5).Priorita, -1);
+}
+
+void TestUploadQueue::unreadableOrderFilesAreReportedAndKept()
+{
+    const QString good = saved(7, true, -1, 30).Uuid;
+    const QString folder = KorvexGlobals::ordersQueuePath() + QLatin1Char('/');
+    QFile goodFile(folder + good + QStringLiteral(".kv2"));
+    QVERIFY(goodFile.open(QIODevice::ReadOnly));
+    const QByteArray whole = goodFile.readAll();
+    goodFile.close();
+    const QMap<QString, QByteArray> damaged{
+        {folder + QStringLiteral("{00000000-0000-4000-8000-000000000001}.kv2"), whole.left(whole.size() / 2)},
+        {folder + QStringLiteral("{00000000-0000-4000-8000-000000000002}.kv2"), QByteArray()},
+    };
+    for (auto it = damaged.cbegin(); it != damaged.cend(); ++it) {
+        QFile file(it.key());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(it.value());
+    }
+
+    OrdineUpload queue;
+    QSignalSpy unreadable(&queue, &OrdineUpload::unreadableOrderFiles);
+    queue.loadQueue();
+    QCOMPARE(queue.queueSize(), 1);
+    QCOMPARE(queue.ordineAtIndex(0).Uuid, good);
+    QCOMPARE(unreadable.count(), 1);
+    const auto reasons = unreadable.at(0).at(0).value<QMap<QString, QString>>();
+    QCOMPARE(reasons.keys(), damaged.keys());
+    for (const QString &reason : reasons)
+        QVERIFY(!reason.isEmpty());
+    // The files stay as they were.
+    for (auto it = damaged.cbegin(); it != damaged.cend(); ++it) {
+        QFile file(it.key());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), it.value());
+    }
+}
+
+void TestUploadQueue::sentOrderWhoseFileStaysIsKeptOutOfTheRun()
+{
+    // Two orders the laboratory already has: the worker skips each as sent, no service call.
+    QStringList uuids;
+    for (qint64 age : {30, 20}) {
+        OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+        ordine.Utente = 7;
+        ordine.Inviato = true;
+        ordine.WsId = QStringLiteral("O%1").arg(age);
+        ordine.Data = m_now.addSecs(-age);
+        QVERIFY(m_fixture->save(ordine));
+        uuids << ordine.Uuid;
+    }
+    UndeletableQueue queue;
+    queue.kept.insert(uuids.at(0));
+    QSignalSpy started(&queue, &OrdineUpload::startProcessingQueue);
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    QSignalSpy notRemoved(&queue, &OrdineUpload::orderFileNotRemoved);
+
+    // The order whose file stays goes once, and the queue goes on with the next one.
+    queue.startUpload();
+    QVERIFY(finished.wait(20000));
+    QTRY_VERIFY(!queue.processingUploads());
+    QCOMPARE(started.count(), 2);
+    QCOMPARE(notRemoved.count(), 1);
+    QCOMPARE(notRemoved.at(0).at(0).toString(), uuids.at(0));
+    QCOMPARE(notRemoved.at(0).at(1).toString(), KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + uuids.at(0) + QStringLiteral(".kv2"));
+    QCOMPARE(notRemoved.at(0).at(2).toString(), QStringLiteral("Operazione non permessa"));
+    QVERIFY(m_fixture->orderFileExists(uuids.at(0)));
+    QVERIFY(!m_fixture->orderFileExists(uuids.at(1)));
+    QVERIFY(queue.wasSent(uuids.at(0)));
+    QVERIFY(queue.orderSentThisRun());
+    QCOMPARE(queue.queueSize(), 0);
+
+    // A new run meets it once more, and ends again.
+    finished.clear();
+    queue.startUpload();
+    QVERIFY(finished.wait(20000));
+    QTRY_VERIFY(!queue.processingUploads());
+    QCOMPARE(started.count(), 3);
+    QCOMPARE(notRemoved.count(), 2);
+    QVERIFY(m_fixture->orderFileExists(uuids.at(0)));
 }
 
 QTEST_GUILESS_MAIN(TestUploadQueue)

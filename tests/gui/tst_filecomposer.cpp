@@ -96,7 +96,8 @@ private slots:
     void saveFlows_data();
     void saveFlows();
     void secondSaveRewritesTheSameFile();
-    void orderSentMeanwhileIsNotWrittenAgain();
+    void orderGoneMeanwhileIsNotWrittenAgain_data();
+    void orderGoneMeanwhileIsNotWrittenAgain();
     void failedWriteKeepsEverything_data();
     void failedWriteKeepsEverything();
     void uploadStateOfRows_data();
@@ -475,17 +476,38 @@ void TestFileComposer::secondSaveRewritesTheSameFile()
     QCOMPARE(m_composer->getOrdine().Uuid, uuid);
 }
 
-void TestFileComposer::orderSentMeanwhileIsNotWrittenAgain()
+void TestFileComposer::orderGoneMeanwhileIsNotWrittenAgain_data()
 {
-    OrdiniLocal::OrdineLocal ordine = prepare(Kind::Saved, 1);
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("sent by the queue") << true << QString::fromUtf8("Ordine già inviato");
+    QTest::newRow("removed in the queue window") << false << QStringLiteral("Ordine eliminato");
+}
+
+void TestFileComposer::orderGoneMeanwhileIsNotWrittenAgain()
+{
+    QFETCH(bool, sent);
+    QFETCH(QString, title);
+    OrdiniLocal::OrdineLocal ordine = prepare(Kind::Queued, 1);
     open(ordine);
-    // The queue sent it and removed its file while the customer was editing.
-    QVERIFY(QFile::remove(OrdineFile::path(KorvexGlobals::ordersQueuePath(), ordine.Uuid)));
+    // While the customer edits it, the queue sends the order, or the customer removes it in
+    // the queue window: either way its file goes.
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    if (sent) {
+        QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+        queue->startUpload();
+        QVERIFY(finished.wait(30000));
+        QTRY_VERIFY(!queue->processingUploads());
+    } else {
+        QVERIFY(queue->removeItem(ordine.Uuid, true));
+    }
+    QVERIFY(!m_fixture->orderFileExists(ordine.Uuid));
     QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonAvanti_clicked");
     m_answerer->answer(QMessageBox::Ok);
     QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonSalva_clicked");
     QVERIFY(m_answerer->waitForCount(1));
     QCOMPARE(m_answerer->last().icon, QMessageBox::Information);
+    QCOMPARE(m_answerer->last().title, title);
     QVERIFY(waitClosed());
     QCOMPARE(m_fixture->orderFiles(), QStringList());
     QCOMPARE(KorvexGlobals::ordineUpload->index(ordine.Uuid), -1);

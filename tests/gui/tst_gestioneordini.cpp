@@ -128,6 +128,8 @@ private slots:
     void dateFilter();
     void keywordFilter_data();
     void keywordFilter();
+    void damagedOrderFilesAreSkippedAndTold();
+    void damagedOrderFilesToldOncePerPageLoad();
 
     void sendQueuesBehindAndArrives();
     void sendWhenTheWriteFails();
@@ -163,6 +165,8 @@ private:
     QString seed(const QDate &date, int stato, const QString &clienteFinale, double totale = 10);
     void search(GestioneOrdini *window);
     QJsonObject lastSearch() const;
+    // Order files that cannot be read, in the orders folder: name -> content.
+    QMap<QString, QByteArray> writeDamagedFiles(const QStringList &kinds);
 
     std::unique_ptr<EngineFixture> fixture;
     std::unique_ptr<ModalAnswerer> answerer;
@@ -425,6 +429,93 @@ void TestGestioneOrdini::keywordFilter()
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(cardNames(window), listed);
     QCOMPARE(child<QLabel>(window, "labelNoResults")->isVisible(), listed.isEmpty());
+}
+
+QMap<QString, QByteArray> TestGestioneOrdini::writeDamagedFiles(const QStringList &kinds)
+{
+    OrdiniLocal::OrdineLocal sample = EngineFixture::order();
+    sample.Uuid = QStringLiteral("{00000000-0000-4000-8000-000000000000}");
+    sample.righeFile << EngineFixture::fileRow(QStringLiteral("/nessuno/foto.jpg"));
+    const QByteArray whole = OrdiniLocal().ToXML(sample).toUtf8();
+    QByteArray junk;
+    for (int i = 0; i < 700; ++i)
+        junk.append(char(1 + (i * 73 + 41) % 255));
+
+    QMap<QString, QByteArray> files;
+    static int n = 0;
+    for (const QString &kind : kinds) {
+        const QString name = QStringLiteral("{00000000-0000-4000-8000-%1}.kv2").arg(++n, 12, 10, QLatin1Char('0'));
+        QByteArray bytes;
+        if (kind == QLatin1String("truncated"))
+            bytes = whole.left(whole.size() / 2);
+        else if (kind == QLatin1String("junk"))
+            bytes = junk;
+        QFile file(KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qWarning("damaged file not written");
+        files.insert(name, bytes);
+    }
+    return files;
+}
+
+void TestGestioneOrdini::damagedOrderFilesAreSkippedAndTold()
+{
+    // Without a customer the saved orders load as the window opens.
+    loginAs(-1);
+    QVERIFY(!saveOrder(0, false, QStringLiteral("Primo")).isEmpty());
+    QVERIFY(!saveOrder(0, false, QStringLiteral("Secondo")).isEmpty());
+    const QMap<QString, QByteArray> damaged =
+        writeDamagedFiles({QStringLiteral("truncated"), QStringLiteral("empty"), QStringLiteral("junk")});
+
+    answerer->answer(QMessageBox::Ok);
+    open();
+    QVERIFY(answerer->waitForCount(1));
+    QCOMPARE(answerer->last().title, QStringLiteral("Ordini non leggibili"));
+    QCOMPARE(answerer->last().icon, QMessageBox::Warning);
+    for (const QString &name : damaged.keys())
+        QVERIFY2(answerer->last().text.contains(name), qPrintable(answerer->last().text));
+    QCOMPARE(cardNames(window), (QStringList{QStringLiteral("Primo"), QStringLiteral("Secondo")}));
+    QCOMPARE(child<QLabel>(window, "labelOrdiniSalvatiCount")->text(), QStringLiteral("Trovati <b>2</b> ordini"));
+    // The files are left as they were.
+    for (auto it = damaged.cbegin(); it != damaged.cend(); ++it) {
+        QFile file(KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + it.key());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), it.value());
+    }
+}
+
+void TestGestioneOrdini::damagedOrderFilesToldOncePerPageLoad()
+{
+    QVERIFY(!saveOrder(0, false, QStringLiteral("Buono")).isEmpty());
+    const QString truncated = writeDamagedFiles({QStringLiteral("truncated")}).firstKey();
+    open();
+    auto *pages = child<QListWidget>(window, "listWidget");
+    QCOMPARE(pages->currentRow(), 0);
+
+    answerer->answer(QMessageBox::Ok);
+    pages->setCurrentRow(1);
+    QVERIFY(answerer->waitForCount(1));
+    QVERIFY2(answerer->last().text.contains(truncated), qPrintable(answerer->last().text));
+    QCOMPARE(cardNames(window), QStringList{QStringLiteral("Buono")});
+
+    // The page reloads at every change of the queue: a file already told is not told again,
+    // a new one is.
+    emit KorvexGlobals::ordineUpload->queueChanged(0);
+    const QString empty = writeDamagedFiles({QStringLiteral("empty"), QStringLiteral("junk")}).firstKey();
+    answerer->answer(QMessageBox::Ok);
+    emit KorvexGlobals::ordineUpload->queueChanged(0);
+    QVERIFY(answerer->waitForCount(2));
+    QVERIFY2(answerer->last().text.contains(empty), qPrintable(answerer->last().text));
+    QVERIFY2(!answerer->last().text.contains(truncated), qPrintable(answerer->last().text));
+
+    // Coming back to the page tells them all again, in one box.
+    answerer->answer(QMessageBox::Ok);
+    pages->setCurrentRow(0);
+    pages->setCurrentRow(1);
+    QVERIFY(answerer->waitForCount(3));
+    QVERIFY2(answerer->last().text.contains(empty), qPrintable(answerer->last().text));
+    QVERIFY2(answerer->last().text.contains(truncated), qPrintable(answerer->last().text));
+    QCOMPARE(cardNames(window), QStringList{QStringLiteral("Buono")});
 }
 
 // ---------------------------------------------------------------------------------------

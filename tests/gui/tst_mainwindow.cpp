@@ -1,5 +1,6 @@
 // The main window: its look at start, articles and banner, the local database command,
-// login and logout, the upload strip and its boxes, the payment page after a sent queue.
+// login and logout, the upload strip and its boxes, the payment page after a sent queue, order
+// files that the queue cannot read or could not remove.
 
 #include <QAccessible>
 #include <QApplication>
@@ -43,7 +44,9 @@
 #include "ordineuploaddialog.h"
 #include "ordineuploaditemwidget.h"
 #include "paymentpage.h"
+#include "shots.h"
 #include "startup.h"
+#include "undeletablequeue.h"
 #include "utente.h"
 
 // Takes the URLs that the program hands to the desktop.
@@ -156,6 +159,10 @@ private slots:
     void queueWindowEditsInTheComposerOfTheOrdersKind();
     // The order manager.
     void ordersButtonOpensTheOrderManager();
+    void stopShowsTheStripStoppingUntilTheWorkerEnds();
+    void noPaymentPageForARunThatSentNothing();
+    void unreadableQueuedOrdersToldOncePerFile();
+    void sentOrderWhoseFileStaysToldOnce();
 
 private:
     // Builds the main window; its login request then runs. answer handles the login dialog
@@ -874,6 +881,166 @@ void TestMainWindow::queueWindowEditsInTheComposerOfTheOrdersKind()
              prints ? QStringLiteral("ArticoloStampaFotograficaComposer") : QStringLiteral("ArticoloInvioFileComposer"));
     QCOMPARE(shownUuid, uuid);
     QCOMPARE(shownRows, 1);
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::stopShowsTheStripStoppingUntilTheWorkerEnds()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    for (const char *name : {"primo.bin", "secondo.bin"})
+        GuiFixture::queueFileOrder({fixture->bytesFile(name, 200000)});
+    // The worker is inside a service call when the customer stops the queue.
+    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
+    open();
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    QToolButton *start = button(window, "toolButtonUploadsStart");
+    QToolButton *stop = button(window, "toolButtonUploadsStop");
+    auto *label = window->findChild<QLabel *>("ProgressLabelUploads");
+    const QString stopTip = stop->toolTip();
+    QSignalSpy stopped(queue, &OrdineUpload::stopProcessingQueue);
+
+    QTest::mouseClick(start, Qt::LeftButton);
+    QVERIFY(stop->isVisible() && stop->isEnabled());
+    QTest::mouseClick(stop, Qt::LeftButton);
+    // At once, while the worker ends: Stop no longer usable, and the strip says why.
+    QVERIFY(queue->isStopping());
+    QVERIFY(stop->isVisible());
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(stop->toolTip() != stopTip);
+    QVERIFY(start->isHidden());
+    QCOMPARE(label->text(), QStringLiteral("Sospensione in corso..."));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    saveShot(window, QStringLiteral("mainwindow-stopping"));
+
+    // Once it has ended, Start is back and starts the queue again.
+    QVERIFY(stopped.wait(30000));
+    QVERIFY(!queue->processingUploads());
+    QVERIFY(start->isVisible() && start->isEnabled());
+    QVERIFY(stop->isHidden());
+    QCOMPARE(stop->toolTip(), stopTip);
+    QVERIFY(queue->queueSize() >= 1);
+    QCOMPARE(label->text(), QStringLiteral("Invio ordine (%1 in coda) ").arg(queue->queueSize()));
+    QSignalSpy started(queue, &OrdineUpload::startProcessingQueue);
+    QTest::mouseClick(start, Qt::LeftButton);
+    QCOMPARE(started.count(), 1);
+    QVERIFY(stop->isVisible() && stop->isEnabled());
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::noPaymentPageForARunThatSentNothing()
+{
+    // The customer pays online.
+    fixture->storeSettings(sim->baseUrl(), "paga", "paga");
+    GuiFixture::queueFileOrder({fixture->bytesFile("uno.pdf", 20000)});
+    GuiFixture::queueFileOrder({fixture->bytesFile("due.pdf", 20000)});
+    // A run sends the first order and stops on the second, whose file record fails.
+    QVERIFY(sim->injectFault("inserisciFile", "Servizio non disponibile", 1, 1));
+    const int before = sim->counts().orders;
+    open();
+    QVERIFY(KorvexGlobals::utente);
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    answerer->answer(QMessageBox::Ok);
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(answerer->waitForCount(1, 30000));
+    QCOMPARE(answerer->last().title, QStringLiteral("Errore invio ordine"));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 30000);
+    QCOMPARE(sim->counts().orders, before + 1);
+    QCOMPARE(queue->queueSize(), 1);
+
+    // A later run ends without sending anything: its only order is cancelled in the queue
+    // window while the worker waits for the laboratory (longer than the service time-out, so
+    // that it cannot send it).
+    QVERIFY(sim->delayAnswer("inserisciFile", 8000));
+    QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+    answerer->answerWith([](QWidget *w) {
+        QTest::mouseClick(w->findChild<QToolButton *>("toolButtonStart"), Qt::LeftButton);
+        auto *card = w->findChild<OrdineUploadItemWidget *>();
+        QVERIFY(card);
+        QTest::mouseClick(card->findChild<QToolButton *>("toolButtonAnnulla"), Qt::LeftButton);
+    });
+    answerer->answer(QMessageBox::Yes);
+    QTest::mouseClick(button(window, "toolButtonUploadsDetails"), Qt::LeftButton);
+    QCOMPARE(answerer->count(), 3);
+    QCOMPARE(answerer->last().title, QStringLiteral("Annulla invio ordine"));
+    QVERIFY(finished.count() > 0 || finished.wait(20000));
+    QVERIFY(urls->urls.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 30000);
+    QCOMPARE(sim->counts().orders, before + 1);
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::unreadableQueuedOrdersToldOncePerFile()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    const QString folder = KorvexGlobals::ordersQueuePath() + QLatin1Char('/');
+    QDir().mkpath(folder);
+    auto writeFile = [](const QString &path, const QByteArray &bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    const QString cut = folder + QStringLiteral("{00000000-0000-4000-8000-00000000000a}.kv2");
+    const QByteArray cutBytes("<?xml version=\"1.0\"?>\n<Ordine>\n    <Uuid>x</Uuid>\n    <Attivo>1</Attivo>\n    <Ri");
+    writeFile(cut, cutBytes);
+
+    // The queue is loaded at the login.
+    answerer->answer(QMessageBox::Ok);
+    open();
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(answerer->last().title, QStringLiteral("Ordini non leggibili"));
+    QCOMPARE(answerer->last().icon, QMessageBox::Warning);
+    QVERIFY2(answerer->last().text.contains(cut.toHtmlEscaped()), qPrintable(answerer->last().text));
+
+    // Every start reads the folder again: only a file not yet told is told.
+    const QString empty = folder + QStringLiteral("{00000000-0000-4000-8000-00000000000b}.kv2");
+    writeFile(empty, QByteArray());
+    answerer->answer(QMessageBox::Ok);
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(answerer->waitForCount(2));
+    QVERIFY2(answerer->last().text.contains(empty.toHtmlEscaped()), qPrintable(answerer->last().text));
+    QVERIFY2(!answerer->last().text.contains(cut.toHtmlEscaped()), qPrintable(answerer->last().text));
+    // The files are kept as they were.
+    QFile kept(cut);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), cutBytes);
+    QVERIFY(QFileInfo::exists(empty));
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::sentOrderWhoseFileStaysToldOnce()
+{
+    fixture->storeSettings(sim->baseUrl(), "demo", "demo");
+    const QString uuid = GuiFixture::queueFileOrder({fixture->bytesFile("inviato.pdf", 20000)});
+    const QString path = KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + uuid + QStringLiteral(".kv2");
+    // The queue cannot remove that order's file, as when the file is immutable.
+    auto *queue = new UndeletableQueue;
+    queue->kept.insert(uuid);
+    KorvexGlobals::ordineUpload = queue;
+    const int before = sim->counts().orders;
+    open();
+    QCOMPARE(KorvexGlobals::ordineUpload, queue);
+    QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+
+    answerer->answer(QMessageBox::Ok);
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(answerer->waitForCount(1, 30000));
+    QCOMPARE(answerer->last().title, QStringLiteral("Ordine inviato"));
+    QVERIFY2(answerer->last().text.contains(path.toHtmlEscaped()), qPrintable(answerer->last().text));
+    QVERIFY2(answerer->last().text.contains(QStringLiteral("Operazione non permessa")), qPrintable(answerer->last().text));
+    QVERIFY(finished.count() > 0 || finished.wait(30000));
+    QTRY_VERIFY(!queue->processingUploads());
+    QCOMPARE(sim->counts().orders, before + 1);
+    QVERIFY(QFileInfo::exists(path));
+    QVERIFY(window->findChild<QWidget *>("widgetUploading")->isHidden());
+
+    // A new run meets the file again: the order is not sent again, nor told again.
+    finished.clear();
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QVERIFY(finished.count() > 0 || finished.wait(30000));
+    QTRY_VERIFY(!queue->processingUploads());
+    QCoreApplication::processEvents();
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(sim->counts().orders, before + 1);
     QCOMPARE(answerer->unexpected(), 0);
 }
 

@@ -177,7 +177,8 @@ private slots:
     void uploadState();
     void failedWrite();
     void saveWhileTheQueueSendsIt();
-    void orderSentMeanwhile();
+    void orderGoneMeanwhile_data();
+    void orderGoneMeanwhile();
     void addAllAndSendReachesTheLaboratory();
 
 private:
@@ -1140,23 +1141,45 @@ void TestPrintComposer::saveWhileTheQueueSendsIt()
     QCOMPARE(onDisk.righeStampa.size(), 4);
 }
 
-// The order's file went while the composer was open (the queue sent the order): the save
-// tells so and writes nothing.
-void TestPrintComposer::orderSentMeanwhile()
+void TestPrintComposer::orderGoneMeanwhile_data()
 {
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("sent by the queue") << true << QStringLiteral("Ordine inviato");
+    QTest::newRow("removed in the queue window") << false << QStringLiteral("Ordine eliminato");
+}
+
+// The order's file went while the composer was open: the queue sent the order, or the
+// customer removed it. The save tells which and writes nothing.
+void TestPrintComposer::orderGoneMeanwhile()
+{
+    QFETCH(bool, sent);
+    QFETCH(QString, title);
+    if (sent)
+        QVERIFY2(m_fixture->startLab(), qPrintable(m_fixture->errorString()));
     OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
     ordine.righeStampa << EngineFixture::printRow(m_fixture->photo(QStringLiteral("m.jpg"), QSize(600, 400)));
     QVERIFY(m_fixture->save(ordine));
     Composer *composer = open(ordine);
     QTRY_COMPARE(prints(composer)->rowCount(), 1);
-    QVERIFY(QFile::remove(KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + m_fixture->orderFiles().constFirst()));
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    if (sent) {
+        QSignalSpy sentQueue(queue, &OrdineUpload::finishedProcessingQueue);
+        queue->startUpload();
+        QVERIFY(sentQueue.wait(60000));
+        QTRY_VERIFY(!queue->processingUploads());
+    } else {
+        QVERIFY(queue->append(ordine));
+        QVERIFY(queue->removeItem(ordine.Uuid, true));
+    }
+    QVERIFY(m_fixture->orderFiles().isEmpty());
     QSignalSpy finished(composer, &QDialog::finished);
     m_answerer->answer(QStringLiteral("Salva e chiudi"));
     m_answerer->answer(QMessageBox::Ok);
     composer->reject();
     QTRY_COMPARE(finished.count(), 1);
     QCOMPARE(m_answerer->count(), 2);
-    QCOMPARE(m_answerer->last().title, QStringLiteral("Ordine inviato"));
+    QCOMPARE(m_answerer->last().title, title);
     QVERIFY(m_fixture->orderFiles().isEmpty());
 }
 

@@ -296,6 +296,13 @@ void ArticoloInvioFileComposer::onWriteFinished(EditedOrderWriter::Outcome outco
         saved = true;
         QDialog::done(closeCode >= 0 ? closeCode : int(QDialog::Rejected));
         break;
+    case EditedOrderWriter::RemovedMeanwhile:
+        QMessageBox::information(this, tr("Ordine eliminato"),
+                                 tr("L'ordine non esiste più su questo computer: è stato eliminato mentre lo "
+                                    "modificavi. Le modifiche non sono state salvate."));
+        saved = true;
+        QDialog::done(closeCode >= 0 ? closeCode : int(QDialog::Rejected));
+        break;
     case EditedOrderWriter::Failed:
         QMessageBox::warning(this, tr("Salva Ordine"),
                              tr("Impossibile salvare l'ordine.") + QStringLiteral("\r\n\r\n") + error);

@@ -249,6 +249,34 @@ bool LabSimulator::delayAnswer(const QString &operation, int milliseconds, int t
     return control(command);
 }
 
+bool LabSimulator::holdAnswer(const QString &operation, int times, int skip, bool afterWork)
+{
+    QJsonObject command = knob("hold", operation, times, skip);
+    command.insert(QStringLiteral("after"), afterWork);
+    return control(command);
+}
+
+bool LabSimulator::releaseHeld(const QString &operation, int count)
+{
+    return control({{QStringLiteral("action"), QStringLiteral("release")},
+                    {QStringLiteral("operation"), operation},
+                    {QStringLiteral("count"), count}});
+}
+
+int LabSimulator::heldCalls(const QString &operation) const
+{
+    const QJsonObject all = status();
+    if (all.isEmpty())
+        return -1;
+    const QJsonObject held = all.value(QStringLiteral("held")).toObject();
+    if (operation != QLatin1String("*"))
+        return held.value(operation).toInt();
+    int total = 0;
+    for (const QJsonValue &count : held)
+        total += count.toInt();
+    return total;
+}
+
 QString LabSimulator::setUpdate(int componente, int major, int minor, int build, const QString &file,
                                 int reportedComponent)
 {

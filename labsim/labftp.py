@@ -37,7 +37,8 @@ STOU) in the order those arrive, each counter being used up one upload at a time
                           server answers "226 Transfer complete." as usual
     short_bytes       B   default 0 (= half of the file)
     delay_seconds     S   every reply of the server, the greeting included, waits S seconds
-                          (a float; stays until set back to 0)
+                          (a float; stays until set back to 0; lowering it lets the replies
+                          already waiting go as the new value says)
 
 Uploads shorter than drop_after_bytes finish normally (the drop is used up all the same).
 
@@ -57,6 +58,7 @@ import socket
 import struct
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
@@ -71,7 +73,7 @@ class FaultPlan:
     """The fault knobs, shared by every connection of one server. Thread-safe."""
 
     def __init__(self):
-        self._lock = threading.Lock()
+        self._lock = threading.Condition()
         self._knobs = {}
         self.stopping = threading.Event()  # cuts delays short when the server stops
         self.reset()
@@ -79,6 +81,7 @@ class FaultPlan:
     def reset(self):
         with self._lock:
             self._knobs = {name: DEFAULTS.get(name, 0) for name in KNOBS}
+            self._lock.notify_all()
 
     def set(self, **knobs):
         unknown = set(knobs) - set(KNOBS) - {"reset"}
@@ -89,6 +92,7 @@ class FaultPlan:
         with self._lock:
             for name, value in knobs.items():
                 self._knobs[name] = float(value) if name == "delay_seconds" else int(value)
+            self._lock.notify_all()
 
     def snapshot(self):
         with self._lock:
@@ -97,6 +101,18 @@ class FaultPlan:
     def delay(self):
         with self._lock:
             return self._knobs["delay_seconds"]
+
+    def wait_delay(self):
+        """Waits as delay_seconds says, measured from now: a reply already waiting goes as
+        soon as the knob is lowered (a reset), or the server stops. False when it stops."""
+        start = time.monotonic()
+        with self._lock:
+            while not self.stopping.is_set():
+                left = self._knobs["delay_seconds"] - (time.monotonic() - start)
+                if left <= 0:
+                    return True
+                self._lock.wait(min(left, 0.2))
+        return False
 
     def take_upload(self):
         """What to do to the upload that starts now: None, "fail", ("drop", bytes) or
@@ -149,8 +165,7 @@ class _LabFTPHandler(FTPHandler):
     auth_failed_timeout = 0.1
 
     def respond(self, resp, logfun=None):
-        delay = self.lab_faults.delay() if self.lab_faults else 0
-        if delay > 0 and self.lab_faults.stopping.wait(delay):
+        if self.lab_faults and self.lab_faults.delay() > 0 and not self.lab_faults.wait_delay():
             return
         if logfun is None:
             super().respond(resp)

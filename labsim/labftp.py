@@ -40,6 +40,12 @@ STOU) in the order those arrive, each counter being used up one upload at a time
                           (a float; stays until set back to 0; lowering it lets the replies
                           already waiting go as the new value says)
 
+    hold_uploads      N   the next N uploads (after hold_skip untouched ones) are received
+                          whole, but their "226 Transfer complete." waits until the knob
+                          release_uploads (or a reset, or the server's end) lets it go
+    hold_skip         N   default 0
+    release_uploads       (any value) lets every upload held now go on
+
 Uploads shorter than drop_after_bytes finish normally (the drop is used up all the same).
 
 A test outside the process sets knobs through the control file given with --control: it
@@ -65,7 +71,7 @@ from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
 
 KNOBS = ("skip_uploads", "fail_uploads", "drop_uploads", "drop_after_bytes",
-         "short_uploads", "short_bytes", "delay_seconds")
+         "short_uploads", "short_bytes", "delay_seconds", "hold_uploads", "hold_skip")
 DEFAULTS = {"drop_after_bytes": 65536}
 
 
@@ -75,23 +81,30 @@ class FaultPlan:
     def __init__(self):
         self._lock = threading.Condition()
         self._knobs = {}
-        self.stopping = threading.Event()  # cuts delays short when the server stops
+        self._held = 0       # uploads waiting in hold()
+        self._released = 0   # of those, let go and not yet gone on
+        self.stopping = threading.Event()  # cuts delays and holds short when the server stops
         self.reset()
 
     def reset(self):
         with self._lock:
             self._knobs = {name: DEFAULTS.get(name, 0) for name in KNOBS}
+            self._released = self._held
             self._lock.notify_all()
 
     def set(self, **knobs):
-        unknown = set(knobs) - set(KNOBS) - {"reset"}
+        unknown = set(knobs) - set(KNOBS) - {"reset", "release_uploads"}
         if unknown:
             raise ValueError("unknown fault knobs: %s" % ", ".join(sorted(unknown)))
         if knobs.pop("reset", False):
             self.reset()
+        release = "release_uploads" in knobs
+        knobs.pop("release_uploads", None)
         with self._lock:
             for name, value in knobs.items():
                 self._knobs[name] = float(value) if name == "delay_seconds" else int(value)
+            if release:
+                self._released = self._held
             self._lock.notify_all()
 
     def snapshot(self):
@@ -113,6 +126,33 @@ class FaultPlan:
                     return True
                 self._lock.wait(min(left, 0.2))
         return False
+
+    def take_hold(self):
+        """Whether the upload that starts now is held once received."""
+        with self._lock:
+            k = self._knobs
+            if k["hold_uploads"] <= 0:
+                return False
+            if k["hold_skip"] > 0:
+                k["hold_skip"] -= 1
+                return False
+            k["hold_uploads"] -= 1
+            return True
+
+    def hold(self):
+        """Waits until the held upload is let go, or the server stops."""
+        with self._lock:
+            self._held += 1
+            while self._released == 0 and not self.stopping.is_set():
+                self._lock.wait(0.2)
+            if self._released > 0:
+                self._released -= 1
+            self._held -= 1
+
+    def held(self):
+        """How many uploads wait, held, now."""
+        with self._lock:
+            return self._held - self._released
 
     def take_upload(self):
         """What to do to the upload that starts now: None, "fail", ("drop", bytes) or
@@ -164,9 +204,14 @@ class _LabFTPHandler(FTPHandler):
     # A refused login is answered at once (pyftpdlib waits 3 seconds by default).
     auth_failed_timeout = 0.1
 
+    lab_hold = False
+
     def respond(self, resp, logfun=None):
         if self.lab_faults and self.lab_faults.delay() > 0 and not self.lab_faults.wait_delay():
             return
+        if self.lab_hold and resp.startswith("226"):
+            self.lab_hold = False
+            self.lab_faults.hold()
         if logfun is None:
             super().respond(resp)
         else:
@@ -177,6 +222,7 @@ class _LabFTPHandler(FTPHandler):
         super().pre_process_command(line, cmd, arg)
 
     def _lab_upload(self, method, *args, **kwargs):
+        self.lab_hold = self.lab_faults.take_hold() if self.lab_faults else False
         action = self.lab_faults.take_upload() if self.lab_faults else None
         if action == "fail":
             self.respond("451 Upload non riuscito (guasto simulato).")

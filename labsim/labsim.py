@@ -248,7 +248,8 @@ class Lab:
             calls = dict(self.calls)
             requests = list(self.requests)
         return {"counts": counts, "calls": calls, "requests": requests, "ftpFiles": files, "knobs": self.knobs.describe(),
-                "held": self.holds.describe(), "endpoint": self.base_url, "ftp": {"host": self.ftp_address[0],
+                "held": self.holds.describe(), "ftpHeld": self.ftp.held() if self.ftp is not None else 0,
+                "endpoint": self.base_url, "ftp": {"host": self.ftp_address[0],
                                                    "port": self.ftp_address[1]},
                 "ftpSettings": self.ftp_settings(), "data": self.store.dump()}
 
@@ -292,7 +293,8 @@ class Lab:
                 raise ValueError("'times' is the number of calls (-1 for every call)")
             self.knobs.add(rule)
             return {}
-        if action in ("ftpDropConnection", "ftpFailUploads", "ftpStoreShort", "ftpDelay"):
+        if action in ("ftpDropConnection", "ftpFailUploads", "ftpStoreShort", "ftpDelay", "ftpHoldUploads",
+                      "ftpRelease"):
             if self.ftp is None:
                 raise ValueError("the FTP server is not running")
             self.ftp.control(action, cmd)

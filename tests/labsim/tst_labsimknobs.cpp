@@ -51,18 +51,24 @@ private:
 
 namespace {
 
-// Uploads a file to the simulator's FTP server with curl; true when curl reports success.
-bool upload(const LabSimulator &sim, const QString &localPath, const QString &remoteName)
+// Starts curl uploading a file to the simulator's FTP server.
+void startUpload(QProcess &curl, const LabSimulator &sim, const QString &localPath, const QString &remoteName)
 {
-    QProcess curl;
     curl.start(QStringLiteral("/usr/bin/curl"),
                {QStringLiteral("--silent"), QStringLiteral("--ftp-pasv"), QStringLiteral("--max-time"),
-                QStringLiteral("20"), QStringLiteral("--user"),
+                QStringLiteral("120"), QStringLiteral("--user"),
                 QStringLiteral("%1:%2").arg(QLatin1String(LabSimulator::FtpUser), QLatin1String(LabSimulator::FtpPassword)),
                 QStringLiteral("--upload-file"), localPath,
                 QStringLiteral("ftp://%1:%2/%3/%4").arg(sim.ftpHost()).arg(sim.ftpPort())
                     .arg(QLatin1String(LabSimulator::FtpFolder), remoteName)});
-    return curl.waitForFinished(30000) && curl.exitStatus() == QProcess::NormalExit && curl.exitCode() == 0;
+}
+
+// Uploads a file with curl; true when curl reports success.
+bool upload(const LabSimulator &sim, const QString &localPath, const QString &remoteName)
+{
+    QProcess curl;
+    startUpload(curl, sim, localPath, remoteName);
+    return curl.waitForFinished(150000) && curl.exitStatus() == QProcess::NormalExit && curl.exitCode() == 0;
 }
 
 qint64 storedSize(const LabSimulator &sim, const QString &remoteName)
@@ -338,6 +344,21 @@ void TestLabSimKnobs::ftpFaults()
     QVERIFY(m_sim.failFtpUploads(5));
     QVERIFY(m_sim.resetKnobs());
     QVERIFY(upload(m_sim, path, QStringLiteral("F5")));
+
+    // Held: the second upload is received whole, and its completion waits for the test.
+    QVERIFY(m_sim.holdFtpUploads(1, 1));
+    QVERIFY(upload(m_sim, path, QStringLiteral("F6")));
+    QProcess curl;
+    startUpload(curl, m_sim, path, QStringLiteral("F7"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim.heldFtpUploads(), 1, 60000);
+    QCOMPARE(storedSize(m_sim, QStringLiteral("F7")), size);
+    QCOMPARE(curl.state(), QProcess::Running);
+    QVERIFY(m_sim.releaseFtpUploads());
+    QVERIFY(curl.waitForFinished(150000));
+    QCOMPARE(curl.exitCode(), 0);
+    QCOMPARE(m_sim.heldFtpUploads(), 0);
+    // Used up: the next upload is not held.
+    QVERIFY(upload(m_sim, path, QStringLiteral("F8")));
 }
 
 

@@ -249,6 +249,24 @@ bool LabSimulator::delayAnswer(const QString &operation, int milliseconds, int t
     return control(command);
 }
 
+bool LabSimulator::holdFtpUploads(int times, int skip)
+{
+    return control({{QStringLiteral("action"), QStringLiteral("ftpHoldUploads")},
+                    {QStringLiteral("times"), times},
+                    {QStringLiteral("skip"), skip}});
+}
+
+bool LabSimulator::releaseFtpUploads()
+{
+    return control({{QStringLiteral("action"), QStringLiteral("ftpRelease")}});
+}
+
+int LabSimulator::heldFtpUploads() const
+{
+    const QJsonObject all = status();
+    return all.isEmpty() ? -1 : all.value(QStringLiteral("ftpHeld")).toInt();
+}
+
 bool LabSimulator::holdAnswer(const QString &operation, int times, int skip, bool afterWork)
 {
     QJsonObject command = knob("hold", operation, times, skip);

@@ -104,6 +104,12 @@ public:
     // The next `times` uploads are stored without their last `bytes` bytes (0: without
     // their second half), while the server answers success.
     bool storeFtpUploadsShort(qint64 bytes, int times = 1);
+    // The next `times` uploads, after `skip` untouched ones, are received whole but their
+    // completion reply waits until releaseFtpUploads() (or resetKnobs()).
+    bool holdFtpUploads(int times = 1, int skip = 0);
+    bool releaseFtpUploads();
+    // How many uploads wait, held, now; -1 when the simulator did not answer.
+    int heldFtpUploads() const;
     bool resetKnobs();
 
     // The update that the settings service announces for a component (0, 2, 3): its

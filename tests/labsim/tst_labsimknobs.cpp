@@ -402,7 +402,10 @@ void TestLabSimKnobs::updateFileKnobs()
     }
     QElapsedTimer clock;
     clock.start();
-    const LabSimulator::HttpReply reply = m_sim.request("GET", QStringLiteral("aggiornamenti/dati.bin"), {}, {}, 2000);
+    // A stalled download is given up after 2 s; the others have as long as a busy machine needs.
+    const int timeoutMs = knob.contains(QStringLiteral("stallAfter")) ? 2000 : 60000;
+    const LabSimulator::HttpReply reply =
+        m_sim.request("GET", QStringLiteral("aggiornamenti/dati.bin"), {}, {}, timeoutMs);
     QCOMPARE(reply.status, status);
     QVERIFY(clock.elapsed() >= atLeastMs);
     if (status == 0)

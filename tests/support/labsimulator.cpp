@@ -26,7 +26,7 @@ const char *const LabSimulator::FtpFolder = "ordini";
 
 namespace {
 
-const int StartTimeoutMs = 20000;
+const int StartTimeoutMs = 60000; // a busy machine starts many simulators at once
 const int StopTimeoutMs = 10000;
 
 QString scriptPath()

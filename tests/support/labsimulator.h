@@ -146,7 +146,7 @@ public:
 
     // One HTTP request to the simulator; `path` is relative to baseUrl().
     HttpReply request(const QByteArray &method, const QString &path, const QByteArray &body = {},
-                      const QMap<QByteArray, QByteArray> &headers = {}, int timeoutMs = 10000) const;
+                      const QMap<QByteArray, QByteArray> &headers = {}, int timeoutMs = 60000) const;
 
 private:
     QStringList arguments() const;

@@ -194,7 +194,7 @@ void TestUploadSend::resumeAfterTheConnectionDropped()
     QSignalSpy start(&queue, &OrdineUpload::startProcessingQueue);
     queue.startUpload();
     QVERIFY(error.wait(60000));
-    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 60000);
     QCOMPARE(queue.queueSize(), 1);
     QCOMPARE(start.count(), 1);
 
@@ -326,7 +326,7 @@ void TestUploadSend::prioritiesWrittenWhileSendingKeepTheRows()
     QVERIFY(files.wait(60000));
     QCOMPARE(queue.aggiornaPrioritaCodaDownload(), 2);
     QVERIFY(error.wait(60000));
-    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 60000);
 
     OrdiniLocal::OrdineLocal onDisk;
     QVERIFY(m_fixture->load(sending.Uuid, onDisk));
@@ -358,7 +358,7 @@ void TestUploadSend::orderQueuedAsTheLastOneEnds()
     queue.startUpload();
     QVERIFY(finished.wait(60000));
     // The queue is done only once the order queued meanwhile has gone too.
-    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 60000);
     QVERIFY(queuedOnce);
     QCOMPARE(finished.count(), 1);
     QCOMPARE(queue.queueSize(), 0);

@@ -611,7 +611,7 @@ void TestUpdateInstall::checkAfterLoginInstallsTheProgram()
     QVERIFY(launcher.started.first().endsWith(QStringLiteral("/Korvex2Client")));
     QVERIFY(!launcher.queueRunningAtStart);
     // The new program ran.
-    QTRY_VERIFY(QFile::exists(marker));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 60000);
     // Nothing is sent any more by this program.
     QTest::qWait(1500);
     QVERIFY(!KorvexGlobals::ordineUpload->processingUploads());

@@ -30,9 +30,16 @@ class LabFtp:
             knobs.update(short_uploads=times, short_bytes=int(cmd.get("bytes", 0)))
         elif action == "ftpDelay":
             knobs = {"delay_seconds": float(cmd.get("ms", 0)) / 1000.0}
+        elif action == "ftpHoldUploads":
+            knobs = {"hold_uploads": times, "hold_skip": int(cmd.get("skip", 0))}
+        elif action == "ftpRelease":
+            knobs = {"release_uploads": True}
         else:
             raise ValueError("unknown FTP action '%s'" % action)
         self.server.faults.set(**knobs)
+
+    def held(self):
+        return self.server.faults.held()
 
     def stop(self):
         self.server.stop()

@@ -37,7 +37,14 @@ STOU) in the order those arrive, each counter being used up one upload at a time
                           server answers "226 Transfer complete." as usual
     short_bytes       B   default 0 (= half of the file)
     delay_seconds     S   every reply of the server, the greeting included, waits S seconds
-                          (a float; stays until set back to 0)
+                          (a float; stays until set back to 0; lowering it lets the replies
+                          already waiting go as the new value says)
+
+    hold_uploads      N   the next N uploads (after hold_skip untouched ones) are received
+                          whole, but their "226 Transfer complete." waits until the knob
+                          release_uploads (or a reset, or the server's end) lets it go
+    hold_skip         N   default 0
+    release_uploads       (any value) lets every upload held now go on
 
 Uploads shorter than drop_after_bytes finish normally (the drop is used up all the same).
 
@@ -57,13 +64,14 @@ import socket
 import struct
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
 
 KNOBS = ("skip_uploads", "fail_uploads", "drop_uploads", "drop_after_bytes",
-         "short_uploads", "short_bytes", "delay_seconds")
+         "short_uploads", "short_bytes", "delay_seconds", "hold_uploads", "hold_skip")
 DEFAULTS = {"drop_after_bytes": 65536}
 
 
@@ -71,24 +79,33 @@ class FaultPlan:
     """The fault knobs, shared by every connection of one server. Thread-safe."""
 
     def __init__(self):
-        self._lock = threading.Lock()
+        self._lock = threading.Condition()
         self._knobs = {}
-        self.stopping = threading.Event()  # cuts delays short when the server stops
+        self._held = 0       # uploads waiting in hold()
+        self._released = 0   # of those, let go and not yet gone on
+        self.stopping = threading.Event()  # cuts delays and holds short when the server stops
         self.reset()
 
     def reset(self):
         with self._lock:
             self._knobs = {name: DEFAULTS.get(name, 0) for name in KNOBS}
+            self._released = self._held
+            self._lock.notify_all()
 
     def set(self, **knobs):
-        unknown = set(knobs) - set(KNOBS) - {"reset"}
+        unknown = set(knobs) - set(KNOBS) - {"reset", "release_uploads"}
         if unknown:
             raise ValueError("unknown fault knobs: %s" % ", ".join(sorted(unknown)))
         if knobs.pop("reset", False):
             self.reset()
+        release = "release_uploads" in knobs
+        knobs.pop("release_uploads", None)
         with self._lock:
             for name, value in knobs.items():
                 self._knobs[name] = float(value) if name == "delay_seconds" else int(value)
+            if release:
+                self._released = self._held
+            self._lock.notify_all()
 
     def snapshot(self):
         with self._lock:
@@ -97,6 +114,45 @@ class FaultPlan:
     def delay(self):
         with self._lock:
             return self._knobs["delay_seconds"]
+
+    def wait_delay(self):
+        """Waits as delay_seconds says, measured from now: a reply already waiting goes as
+        soon as the knob is lowered (a reset), or the server stops. False when it stops."""
+        start = time.monotonic()
+        with self._lock:
+            while not self.stopping.is_set():
+                left = self._knobs["delay_seconds"] - (time.monotonic() - start)
+                if left <= 0:
+                    return True
+                self._lock.wait(min(left, 0.2))
+        return False
+
+    def take_hold(self):
+        """Whether the upload that starts now is held once received."""
+        with self._lock:
+            k = self._knobs
+            if k["hold_uploads"] <= 0:
+                return False
+            if k["hold_skip"] > 0:
+                k["hold_skip"] -= 1
+                return False
+            k["hold_uploads"] -= 1
+            return True
+
+    def hold(self):
+        """Waits until the held upload is let go, or the server stops."""
+        with self._lock:
+            self._held += 1
+            while self._released == 0 and not self.stopping.is_set():
+                self._lock.wait(0.2)
+            if self._released > 0:
+                self._released -= 1
+            self._held -= 1
+
+    def held(self):
+        """How many uploads wait, held, now."""
+        with self._lock:
+            return self._held - self._released
 
     def take_upload(self):
         """What to do to the upload that starts now: None, "fail", ("drop", bytes) or
@@ -148,10 +204,14 @@ class _LabFTPHandler(FTPHandler):
     # A refused login is answered at once (pyftpdlib waits 3 seconds by default).
     auth_failed_timeout = 0.1
 
+    lab_hold = False
+
     def respond(self, resp, logfun=None):
-        delay = self.lab_faults.delay() if self.lab_faults else 0
-        if delay > 0 and self.lab_faults.stopping.wait(delay):
+        if self.lab_faults and self.lab_faults.delay() > 0 and not self.lab_faults.wait_delay():
             return
+        if self.lab_hold and resp.startswith("226"):
+            self.lab_hold = False
+            self.lab_faults.hold()
         if logfun is None:
             super().respond(resp)
         else:
@@ -162,6 +222,7 @@ class _LabFTPHandler(FTPHandler):
         super().pre_process_command(line, cmd, arg)
 
     def _lab_upload(self, method, *args, **kwargs):
+        self.lab_hold = self.lab_faults.take_hold() if self.lab_faults else False
         action = self.lab_faults.take_upload() if self.lab_faults else None
         if action == "fail":
             self.respond("451 Upload non riuscito (guasto simulato).")

@@ -93,6 +93,47 @@ class Knobs:
             return [dict(r) for r in self.rules]
 
 
+class Holds:
+    """Calls that a test holds until it lets them go (the "hold" knob), oldest first."""
+
+    def __init__(self, stopping):
+        self.stopping = stopping
+        self.condition = threading.Condition()
+        self.waiting = []
+
+    def hold(self, operation):
+        """Waits until a release names this call, a reset, or the simulator stops."""
+        entry = {"operation": operation, "released": False}
+        with self.condition:
+            self.waiting.append(entry)
+            while not entry["released"] and not self.stopping.is_set():
+                self.condition.wait(0.2)
+            self.waiting.remove(entry)
+
+    def release(self, operation, count):
+        """Lets `count` held calls of the operation ("*": any) go on, the oldest first (-1:
+        all held now); answers how many."""
+        released = 0
+        with self.condition:
+            for entry in self.waiting:
+                if 0 <= count <= released:
+                    break
+                if not entry["released"] and operation in ("*", entry["operation"]):
+                    entry["released"] = True
+                    released += 1
+            self.condition.notify_all()
+        return released
+
+    def describe(self):
+        """The calls held now, by operation."""
+        held = {}
+        with self.condition:
+            for entry in self.waiting:
+                if not entry["released"]:
+                    held[entry["operation"]] = held.get(entry["operation"], 0) + 1
+        return held
+
+
 class Lab:
     def __init__(self, args):
         self.data_dir = os.path.abspath(args.data)
@@ -112,6 +153,7 @@ class Lab:
         if not self.catalogue.loaded:
             self.warn("catalogue seed not found at %s: the catalogue is empty" % seed)
         self.knobs = Knobs()
+        self.holds = Holds(self.stopping)
         self.calls = {}
         self.calls_lock = threading.Lock()
         self.requests = collections.deque(maxlen=REQUEST_LOG_SIZE)
@@ -206,6 +248,7 @@ class Lab:
             calls = dict(self.calls)
             requests = list(self.requests)
         return {"counts": counts, "calls": calls, "requests": requests, "ftpFiles": files, "knobs": self.knobs.describe(),
+                "held": self.holds.describe(), "ftpHeld": self.ftp.held() if self.ftp is not None else 0,
                 "endpoint": self.base_url, "ftp": {"host": self.ftp_address[0],
                                                    "port": self.ftp_address[1]},
                 "ftpSettings": self.ftp_settings(), "data": self.store.dump()}
@@ -216,11 +259,17 @@ class Lab:
         action = cmd.get("action")
         if action == "reset":
             self.knobs.reset()
+            self.holds.release("*", -1)
             self.download_knobs.reset()
             if self.ftp is not None:
                 self.ftp.reset_knobs()
             return {}
-        if action in ("fault", "httpError", "false", "delay", "dropAnswer"):
+        if action == "release":
+            operation = cmd.get("operation", "*")
+            if not isinstance(operation, str) or not operation:
+                raise ValueError("'operation' names the operation (or '*' for every one)")
+            return {"released": self.holds.release(operation, int(cmd.get("count", -1)))}
+        if action in ("fault", "httpError", "false", "delay", "hold", "dropAnswer"):
             operation = cmd.get("operation")
             if not isinstance(operation, str) or not operation:
                 raise ValueError("'operation' names the operation (or '*' for every one)")
@@ -236,13 +285,16 @@ class Lab:
             elif action == "delay":
                 rule["ms"] = int(cmd.get("ms", 1000))
                 rule["after"] = bool(cmd.get("after", False))
+            elif action == "hold":
+                rule["after"] = bool(cmd.get("after", False))
             elif action == "dropAnswer":
                 rule["after"] = bool(cmd.get("after", True))
             if rule["times"] == 0:
                 raise ValueError("'times' is the number of calls (-1 for every call)")
             self.knobs.add(rule)
             return {}
-        if action in ("ftpDropConnection", "ftpFailUploads", "ftpStoreShort", "ftpDelay"):
+        if action in ("ftpDropConnection", "ftpFailUploads", "ftpStoreShort", "ftpDelay", "ftpHoldUploads",
+                      "ftpRelease"):
             if self.ftp is None:
                 raise ValueError("the FTP server is not running")
             self.ftp.control(action, cmd)
@@ -619,6 +671,8 @@ class Handler(BaseHTTPRequestHandler):
         for rule in rules:
             if rule["action"] == "delay" and not rule["after"]:
                 lab.stopping.wait(rule["ms"] / 1000.0)
+            elif rule["action"] == "hold" and not rule["after"]:
+                lab.holds.hold(op.name)
         outcome = next((r for r in rules if r["action"] in Knobs.OUTCOMES), None)
         if outcome is not None:
             lab.log("%s %s: knob %s" % (service.script, op.name, outcome))
@@ -646,6 +700,8 @@ class Handler(BaseHTTPRequestHandler):
         for rule in rules:
             if rule["action"] == "delay" and rule["after"]:
                 lab.stopping.wait(rule["ms"] / 1000.0)
+            elif rule["action"] == "hold" and rule["after"]:
+                lab.holds.hold(op.name)
         if outcome is not None and outcome["action"] == "dropAnswer":
             return self.drop()
         self.send(200, write_response(service, op, value))

@@ -84,9 +84,13 @@ void TestUploadCrash::killedAndResumed()
     ordine.righeStampa << EngineFixture::printRow(fixture.photo(QStringLiteral("uno.jpg"), QSize(1600, 1200), 3));
     ordine.righeStampa << EngineFixture::printRow(fixture.photo(QStringLiteral("due.jpg"), QSize(1200, 1600), 4));
     QVERIFY(fixture.save(ordine));
-    // Between rows the worker waits for the catalogue, a call that changes nothing.
+    // The process kills itself once it has heard of the row or the progress; until then the
+    // laboratory holds the worker: between rows in the catalogue call of the next print (a
+    // call that changes nothing), during an upload by the upload's completion.
     if (killAt.startsWith(QLatin1String("row")))
-        QVERIFY(fixture.lab().delayAnswer(QStringLiteral("ottieniStampa"), 3000, 1, 1));
+        QVERIFY(fixture.lab().holdAnswer(QStringLiteral("ottieniStampa"), 1, 1));
+    else if (killAt.startsWith(QLatin1String("upload")))
+        QVERIFY(fixture.lab().holdFtpUploads(1, killAt.section(QLatin1Char(':'), 1).toInt() - 1));
 
     int exitCode = 0;
     QCOMPARE(runChild(killAt, &exitCode), QProcess::CrashExit);

@@ -18,6 +18,7 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
@@ -223,7 +224,7 @@ void TestFileComposer::addFiles(const QStringList &paths)
 
 bool TestFileComposer::waitClosed()
 {
-    return QTest::qWaitFor([this] { return !m_composer->isVisible(); }, 15000);
+    return QTest::qWaitFor([this] { return !m_composer->isVisible(); }, 60000);
 }
 
 QStringList TestFileComposer::browserNames() const
@@ -243,7 +244,7 @@ bool TestFileComposer::showFolder(const QString &path)
     line->setText(path);
     QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonChangePath_clicked");
     const int expected = QDir(path).entryList(QDir::Files | QDir::NoDotAndDotDot).size();
-    if (!QTest::qWaitFor([&] { return browserNames().size() == expected; }, 10000))
+    if (!QTest::qWaitFor([&] { return browserNames().size() == expected; }, 60000))
         return false;
     return line->text() == QDir(path).absolutePath();
 }
@@ -390,8 +391,10 @@ void TestFileComposer::saveFlows()
     const QByteArray bytesBefore = before.isEmpty() ? QByteArray() : fileBytes(before);
     if (!loggedIn)
         m_fixture->logout();
-    // The worker's first call waits, so that the order file can be read before it is sent.
-    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("*"), 1500, 1));
+    // The worker's first call is held by the laboratory, so that the order file can be read
+    // before it is sent; let go at the end.
+    QVERIFY(m_fixture->lab().holdAnswer(QStringLiteral("ottieniImpostazioniServerFTP")));
+    const auto release = qScopeGuard([this] { m_fixture->lab().resetKnobs(); });
 
     open(ordine);
     const QString added = m_fixture->bytesFile(QStringLiteral("%1-aggiunto è.txt").arg(m_seed), 1200, m_seed);
@@ -1088,7 +1091,10 @@ void TestFileComposer::simpleDialog()
     if (situation == QLatin1String("deleted"))
         QVERIFY(QFile::remove(b));
 
-    QVERIFY(m_fixture->lab().delayAnswer(QStringLiteral("*"), 1500, 1));
+    // The worker's first call is held by the laboratory, so that the queue can be read before
+    // the order is sent; let go at the end.
+    QVERIFY(m_fixture->lab().holdAnswer(QStringLiteral("ottieniImpostazioniServerFTP")));
+    const auto release = qScopeGuard([this] { m_fixture->lab().resetKnobs(); });
     std::unique_ptr<FileSizeLimit> limit;
     if (situation == QLatin1String("deleted"))
         m_answerer->answer(QMessageBox::Ok);
@@ -1177,7 +1183,7 @@ void TestFileComposer::composedOrderIsSent()
     QMetaObject::invokeMethod(m_composer.get(), "on_toolButtonUpload_clicked");
     QVERIFY(waitClosed());
     QVERIFY(finished.wait(60000));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_fixture->orderFileExists(ordine.Uuid), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_fixture->orderFileExists(ordine.Uuid), 60000);
 
     const EngineFixture::LabState lab = m_fixture->labState();
     QCOMPARE(lab.orders.size(), 1);

@@ -231,9 +231,12 @@ MainWindow *TestMainWindow::open(const std::function<void(LoginDialog *)> &answe
 
 void TestMainWindow::waitForLogin()
 {
-    // The login request runs 1 ms after construction: a silent login or the dialog.
-    QTest::qWait(50);
-    QTRY_VERIFY(window->isVisible() && answerer->pending() == 0);
+    // The login request runs from a timer after construction: a silent login, or the dialog
+    // (answered, or counted as unexpected). Done once either has happened.
+    const int boxes = answerer->count();
+    QTRY_VERIFY_WITH_TIMEOUT((KorvexGlobals::utente || answerer->count() > boxes) && window->isVisible()
+                                 && answerer->pending() == 0,
+                             60000);
 }
 
 void TestMainWindow::startsHiddenBehindTheLoginDialog()
@@ -666,20 +669,23 @@ void TestMainWindow::cancellingTheLastOrderOpensNoPaymentPage()
     // The next order is cancelled in the queue window while it is being sent: the queue ends
     // without sending anything, and no payment page opens.
     const QString uuid = GuiFixture::queueFileOrder({fixture->bytesFile("annullato.pdf", 20000)});
-    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
-    answerer->answerWith([](QWidget *w) {
+    // The laboratory holds the order's file record until the cancel has been answered.
+    QVERIFY(sim->holdAnswer("inserisciFile"));
+    answerer->answerWith([this](QWidget *w) {
         QTest::mouseClick(w->findChild<QToolButton *>("toolButtonStart"), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([this] { return sim->heldCalls() == 1; }, 60000));
         auto *card = w->findChild<OrdineUploadItemWidget *>();
         QVERIFY(card);
         QTest::mouseClick(card->findChild<QToolButton *>("toolButtonAnnulla"), Qt::LeftButton);
+        QVERIFY(sim->releaseHeld());
     });
     answerer->answer(QMessageBox::Yes);
     finished.clear();
     QTest::mouseClick(button(window, "toolButtonUploadsDetails"), Qt::LeftButton);
     QCOMPARE(answerer->count(), 2);
     QCOMPARE(answerer->last().title, QStringLiteral("Annulla invio ordine"));
-    QVERIFY(finished.count() > 0 || finished.wait(20000));
-    QTRY_VERIFY_WITH_TIMEOUT(!KorvexGlobals::ordineUpload->processingUploads(), 10000);
+    QVERIFY(finished.count() > 0 || finished.wait(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(!KorvexGlobals::ordineUpload->processingUploads(), 60000);
     QTest::qWait(200);
     QVERIFY(urls->urls.isEmpty());
     QVERIFY(QFile::exists(KorvexGlobals::ordersQueuePath() + "/" + uuid + ".kv2"));
@@ -690,17 +696,21 @@ void TestMainWindow::logoutWhileSendingStopsTheWorker()
 {
     fixture->storeSettings(sim->baseUrl(), "demo", "demo");
     const QString uuid = GuiFixture::queueFileOrder({fixture->bytesFile("grande.bin", 200000)});
-    // The worker is inside a service call when the customer logs out.
-    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
+    // The worker is inside a service call, held by the laboratory, when the customer logs
+    // out; the call is let go once the logout has stopped the queue, and the logout waits
+    // for the worker's end.
+    QVERIFY(sim->holdAnswer("inserisciFile"));
     const int orders = sim->counts().orders;
     open();
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
     QVERIFY(queue->processingUploads());
-    QTest::qWait(300);
+    QTRY_COMPARE_WITH_TIMEOUT(sim->heldCalls(), 1, 60000);
+    connect(queue, &OrdineUpload::finishedProcessingQueue, this, [this] { QVERIFY(sim->releaseHeld()); });
 
     answerer->answer(QMessageBox::Yes);
     QTest::mouseClick(button(window, "toolButtonLogout"), Qt::LeftButton);
+    QCOMPARE(sim->heldCalls(), 0);
     // The worker's thread has ended before the customer went.
     QVERIFY(!queue->processingUploads());
     QVERIFY(!KorvexGlobals::utente);

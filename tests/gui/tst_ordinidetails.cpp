@@ -567,7 +567,10 @@ void TestOrdiniDetails::rowDoubleClicks()
     const QRect cell = table->visualRect(table->model()->index(row, 0));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(table->viewport(), Qt::MouseButton(button), {}, cell.center());
-    QTest::qWait(150);
+    if (opened.isEmpty())
+        QTest::qWait(150); // nothing opens
+    else
+        QVERIFY(answerer.waitForCount(1));
     QCOMPARE(seen, opened);
     QCOMPARE(answerer.count(), opened.isEmpty() ? 0 : 1);
     if (row == 0 && button == Qt::LeftButton)

@@ -165,15 +165,30 @@ void TestStartup::quittingWhileSendingLeavesAResumableOrder()
         {fixture->bytesFile("uno.bin", 300000), fixture->bytesFile("due.bin", 200000)});
     const LabSimulator::Counts before = sim.counts();
 
-    // The second file's record is being registered when the customer quits.
-    QVERIFY(sim.delayAnswer("inserisciFile", 1500, 1, 1));
-    // The order file tells when the first file is up: a signal spy made once the window
+    // The second file's record is being registered, held by the laboratory, when the customer
+    // quits. The order file tells when the first file is up: a signal spy made once the window
     // shows could miss that file's signal on a loaded machine.
+    QVERIFY(sim.holdAnswer("inserisciFile", 1, 1));
     quitWhen([&] {
         OrdiniLocal::OrdineLocal onDisk;
-        return readOrder(uuid, onDisk) && !onDisk.righeFile.isEmpty() && onDisk.righeFile.at(0).Inviata;
+        return sim.heldCalls() == 1 && readOrder(uuid, onDisk) && !onDisk.righeFile.isEmpty()
+               && onDisk.righeFile.at(0).Inviata;
     });
+    // The held record is let go once the quitting program has told the queue to stop: its
+    // progress timer stops then, while the worker still runs.
+    auto *release = new QTimer(qApp);
+    QObject::connect(release, &QTimer::timeout, release, [&sim, release] {
+        OrdineUpload *queue = KorvexGlobals::ordineUpload;
+        auto *progress = queue ? queue->findChild<QTimer *>() : nullptr;
+        if (!progress || !queue->processingUploads() || progress->isActive())
+            return;
+        release->deleteLater();
+        release->stop();
+        QVERIFY(sim.releaseHeld());
+    });
+    release->start(20);
     QCOMPARE(Startup::runMainWindow(*qApp), 0);
+    QCOMPARE(sim.heldCalls(), 0);
 
     // Nothing of the program is left running; the order waits, not sent, for the next start.
     QVERIFY(!KorvexGlobals::ordineUpload);

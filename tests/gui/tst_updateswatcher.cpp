@@ -2,12 +2,12 @@
 // update, the signals of a whole check as its owner sees them, and the release of a check
 // whose query is still running.
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -201,8 +201,8 @@ void TestUpdatesWatcher::signalsOfAFullCheck()
     connect(thread, &QThread::started, watcher, &UpdatesWatcher::checkForUpdates);
     SignalLog log(watcher);
     thread->start();
-    QTRY_COMPARE_WITH_TIMEOUT(log.names.size(), expected.size(), 10000);
-    QTest::qWait(100);
+    QTRY_COMPARE_WITH_TIMEOUT(log.names.size(), expected.size(), 60000);
+    QTest::qWait(100); // nothing more comes
     QCOMPARE(log.names, expected);
     for (const QString &message : qAsConst(log.messages))
         QCOMPARE(message, QStringLiteral("Servizio in manutenzione, riprovare più tardi"));
@@ -211,7 +211,7 @@ void TestUpdatesWatcher::signalsOfAFullCheck()
     QPointer<UpdatesWatcher> watcherAlive(watcher);
     QPointer<QThread> threadAlive(thread);
     releaseUpdatesCheck(thread, watcher);
-    QTRY_VERIFY(!watcherAlive && !threadAlive);
+    QTRY_VERIFY_WITH_TIMEOUT(!watcherAlive && !threadAlive, 60000);
 }
 
 void TestUpdatesWatcher::emptyEndpointIsReported()
@@ -230,23 +230,24 @@ void TestUpdatesWatcher::emptyEndpointIsReported()
 
 void TestUpdatesWatcher::releaseDuringAQueryReturnsAtOnce()
 {
-    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 1500));
+    // The laboratory holds the query: the release returns while the thread still waits in it.
+    QVERIFY(sim->holdAnswer("ottieniAggiornamento"));
     auto *thread = new QThread;
     auto *watcher = new UpdatesWatcher;
     watcher->moveToThread(thread);
     connect(thread, &QThread::started, watcher, &UpdatesWatcher::checkForUpdates);
     SignalLog log(watcher);
     thread->start();
-    QTest::qWait(300);
+    QTRY_COMPARE_WITH_TIMEOUT(sim->heldCalls(), 1, 60000);
     QPointer<UpdatesWatcher> watcherAlive(watcher);
     QPointer<QThread> threadAlive(thread);
-    QElapsedTimer clock;
-    clock.start();
     releaseUpdatesCheck(thread, watcher);
-    QVERIFY(clock.elapsed() < 100);
     QVERIFY(threadAlive && watcherAlive);
-    // The query ends, the thread with it, and both go; nothing reaches the old owner.
-    QTRY_VERIFY_WITH_TIMEOUT(!watcherAlive && !threadAlive, 10000);
+    QVERIFY(thread->isRunning());
+    QCOMPARE(sim->heldCalls(), 1);
+    // Let go, the query ends, the thread with it, and both go; nothing reaches the old owner.
+    QVERIFY(sim->releaseHeld());
+    QTRY_VERIFY_WITH_TIMEOUT(!watcherAlive && !threadAlive, 60000);
     QVERIFY(log.names.isEmpty());
 
     // A check never started is released at once.
@@ -278,8 +279,7 @@ void TestUpdatesWatcher::checksOnSeveralThreadsAtOnce()
             korvex2::WsPassword = (i % 2) ? std::string("demo") : std::string(300, 'p');
         }
     });
-    QElapsedTimer clock;
-    clock.start();
+    QList<QPointer<QThread>> released;
     for (int round = 0; round < rounds; ++round) {
         QList<QThread *> threads;
         QList<UpdatesWatcher *> watchers;
@@ -296,11 +296,13 @@ void TestUpdatesWatcher::checksOnSeveralThreadsAtOnce()
         for (QThread *thread : qAsConst(threads))
             thread->start();
         for (const auto &log : qAsConst(logs))
-            QTRY_COMPARE_WITH_TIMEOUT(log->names.size(), 3, 15000);
+            QTRY_COMPARE_WITH_TIMEOUT(log->names.size(), 3, 60000);
         for (const auto &log : qAsConst(logs))
             QCOMPARE(log->names, (QStringList{"requestTerminated", "requestTerminated", "newUpdateAvailable(2)"}));
-        for (int i = 0; i < checks; ++i)
+        for (int i = 0; i < checks; ++i) {
+            released << threads[i];
             releaseUpdatesCheck(threads[i], watchers[i]);
+        }
     }
     stop = true;
     worker.join();
@@ -309,8 +311,10 @@ void TestUpdatesWatcher::checksOnSeveralThreadsAtOnce()
         korvex2::WsUsername.clear();
         korvex2::WsPassword.clear();
     }
-    QVERIFY(clock.elapsed() < 60000);
-    QTest::qWait(200);
+    // Every released thread has ended and gone before the test does.
+    QTRY_VERIFY_WITH_TIMEOUT(std::none_of(released.cbegin(), released.cend(),
+                                          [](const QPointer<QThread> &thread) { return !thread.isNull(); }),
+                             60000);
 }
 
 QTEST_GUILESS_MAIN(TestUpdatesWatcher)

@@ -1,5 +1,5 @@
 // The knobs through which tests make the laboratory fail: a SOAP fault, an HTTP error or
-// an answer of false on a named operation, a delayed or lost answer, FTP uploads that fail,
+// an answer of false on a named operation, a delayed, held or lost answer, FTP uploads that fail,
 // break off or are stored short, update files that fail in their ways, and the refusal of a
 // wrong command.
 
@@ -13,7 +13,12 @@
 #include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 using namespace labsimsoap;
 
@@ -30,6 +35,9 @@ private slots:
     void answerFalse_data();
     void answerFalse();
     void delayedAnswer();
+    void heldAnswer_data();
+    void heldAnswer();
+    void resetLetsHeldCallsGo();
     void droppedAnswerAfterTheWorkIsDone();
     void wrongCommandsAreRefused_data();
     void wrongCommandsAreRefused();
@@ -43,18 +51,24 @@ private:
 
 namespace {
 
-// Uploads a file to the simulator's FTP server with curl; true when curl reports success.
-bool upload(const LabSimulator &sim, const QString &localPath, const QString &remoteName)
+// Starts curl uploading a file to the simulator's FTP server.
+void startUpload(QProcess &curl, const LabSimulator &sim, const QString &localPath, const QString &remoteName)
 {
-    QProcess curl;
     curl.start(QStringLiteral("/usr/bin/curl"),
                {QStringLiteral("--silent"), QStringLiteral("--ftp-pasv"), QStringLiteral("--max-time"),
-                QStringLiteral("20"), QStringLiteral("--user"),
+                QStringLiteral("120"), QStringLiteral("--user"),
                 QStringLiteral("%1:%2").arg(QLatin1String(LabSimulator::FtpUser), QLatin1String(LabSimulator::FtpPassword)),
                 QStringLiteral("--upload-file"), localPath,
                 QStringLiteral("ftp://%1:%2/%3/%4").arg(sim.ftpHost()).arg(sim.ftpPort())
                     .arg(QLatin1String(LabSimulator::FtpFolder), remoteName)});
-    return curl.waitForFinished(30000) && curl.exitStatus() == QProcess::NormalExit && curl.exitCode() == 0;
+}
+
+// Uploads a file with curl; true when curl reports success.
+bool upload(const LabSimulator &sim, const QString &localPath, const QString &remoteName)
+{
+    QProcess curl;
+    startUpload(curl, sim, localPath, remoteName);
+    return curl.waitForFinished(150000) && curl.exitStatus() == QProcess::NormalExit && curl.exitCode() == 0;
 }
 
 qint64 storedSize(const LabSimulator &sim, const QString &remoteName)
@@ -163,22 +177,96 @@ void TestLabSimKnobs::answerFalse()
 
 void TestLabSimKnobs::delayedAnswer()
 {
+    // A delay is a lower bound: a busy machine only makes the wait longer.
     QVERIFY(m_sim.delayAnswer(QStringLiteral("login"), 700));
     QElapsedTimer timer;
     timer.start();
     QCOMPARE(account(m_sim, "login", loginRequest("demo", "demo")).status, 200);
     QVERIFY2(timer.elapsed() >= 700, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(m_sim.status().value(QStringLiteral("knobs")).toArray().isEmpty());
+}
 
-    // A slow operation does not hold up the others.
-    QVERIFY(m_sim.delayAnswer(QStringLiteral("login"), 3000));
-    QElapsedTimer others;
-    others.start();
-    const LabSimulator::HttpReply quick = m_sim.request("GET", QStringLiteral("__status"), {}, {}, 2000);
-    QCOMPARE(quick.status, 200);
-    QVERIFY(others.elapsed() < 2000);
-    timer.restart();
-    QCOMPARE(account(m_sim, "login", loginRequest("demo", "demo")).status, 200);
-    QVERIFY(timer.elapsed() >= 3000);
+void TestLabSimKnobs::heldAnswer_data()
+{
+    QTest::addColumn<bool>("afterWork");
+    QTest::newRow("held before the work") << false;
+    QTest::newRow("held after the work") << true;
+}
+
+void TestLabSimKnobs::heldAnswer()
+{
+    QFETCH(bool, afterWork);
+    const int before = m_sim.counts().fileRecords;
+    // The second file record is held; the first is served.
+    QVERIFY2(m_sim.holdAnswer(QStringLiteral("inserisciFile"), 1, 1, afterWork), qPrintable(m_sim.errorString()));
+    QCOMPARE(ordini(m_sim, "inserisciFile", fileRecord("a.jpg", 10)).status, 200);
+    QCOMPARE(m_sim.heldCalls(), 0);
+
+    // The held call, on a thread of its own, waits as long as the test needs.
+    const QByteArray body = envelope("<ordini:inserisciFile>" + fileRecord("b.jpg", 20) + "</ordini:inserisciFile>",
+                                     authentication("ordini", LabSimulator::DemoUser, LabSimulator::DemoPassword));
+    std::atomic<bool> answered{false};
+    LabSimulator::HttpReply heldReply;
+    std::thread caller([&] {
+        heldReply = m_sim.request("POST", QStringLiteral("ordini.php"), body,
+                                  {{"Content-Type", "text/xml; charset=utf-8"},
+                                   {"SOAPAction", "\"" + OrdiniNs + "inserisciFile\""}},
+                                  600000);
+        answered = true;
+    });
+    auto join = qScopeGuard([&] {
+        m_sim.resetKnobs();
+        caller.join();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim.heldCalls(QStringLiteral("inserisciFile")), 1, 60000);
+
+    // Meanwhile the other calls are served; the held one's work is done or not, as asked.
+    QCOMPARE(esiste(m_sim).status, 200);
+    QCOMPARE(ordini(m_sim, "inserisciFile", fileRecord("c.jpg", 30)).status, 200);
+    QCOMPARE(m_sim.counts().fileRecords, before + (afterWork ? 3 : 2));
+    QCOMPARE(m_sim.heldCalls(), 1);
+    QCOMPARE(m_sim.heldCalls(QStringLiteral("login")), 0);
+    QVERIFY(!answered);
+
+    // A release of another operation leaves it; its own lets it go.
+    QVERIFY(m_sim.releaseHeld(QStringLiteral("login")));
+    QCOMPARE(m_sim.heldCalls(), 1);
+    QVERIFY(!answered);
+    QVERIFY(m_sim.releaseHeld(QStringLiteral("inserisciFile"), 1));
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 60000);
+    QCOMPARE(heldReply.status, 200);
+    QCOMPARE(text(heldReply.body, QStringLiteral("inserisciFileResponse")).left(1), QStringLiteral("F"));
+    QCOMPARE(m_sim.counts().fileRecords, before + 3);
+    QCOMPARE(m_sim.heldCalls(), 0);
+}
+
+void TestLabSimKnobs::resetLetsHeldCallsGo()
+{
+    // Every call held, until the knobs are reset.
+    QVERIFY(m_sim.holdAnswer(QStringLiteral("*"), -1));
+    std::atomic<int> answered{0};
+    std::vector<std::thread> callers;
+    for (int i = 0; i < 3; ++i)
+        callers.emplace_back([&] {
+            const LabSimulator::HttpReply reply = m_sim.request(
+                "POST", QStringLiteral("account.php"),
+                envelope("<account:esisteUtente><esisteUtenteRequest>demo</esisteUtenteRequest></account:esisteUtente>"),
+                {{"Content-Type", "text/xml; charset=utf-8"}, {"SOAPAction", "\"" + AccountNs + "esisteUtente\""}},
+                600000);
+            if (reply.status == 200)
+                ++answered;
+        });
+    auto join = qScopeGuard([&] {
+        m_sim.resetKnobs();
+        for (std::thread &caller : callers)
+            caller.join();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim.heldCalls(QStringLiteral("esisteUtente")), 3, 60000);
+    QCOMPARE(answered.load(), 0);
+    QVERIFY(m_sim.resetKnobs());
+    QTRY_COMPARE_WITH_TIMEOUT(answered.load(), 3, 60000);
+    QCOMPARE(m_sim.heldCalls(), 0);
+    QCOMPARE(esiste(m_sim).status, 200);
 }
 
 void TestLabSimKnobs::droppedAnswerAfterTheWorkIsDone()
@@ -256,6 +344,21 @@ void TestLabSimKnobs::ftpFaults()
     QVERIFY(m_sim.failFtpUploads(5));
     QVERIFY(m_sim.resetKnobs());
     QVERIFY(upload(m_sim, path, QStringLiteral("F5")));
+
+    // Held: the second upload is received whole, and its completion waits for the test.
+    QVERIFY(m_sim.holdFtpUploads(1, 1));
+    QVERIFY(upload(m_sim, path, QStringLiteral("F6")));
+    QProcess curl;
+    startUpload(curl, m_sim, path, QStringLiteral("F7"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim.heldFtpUploads(), 1, 60000);
+    QCOMPARE(storedSize(m_sim, QStringLiteral("F7")), size);
+    QCOMPARE(curl.state(), QProcess::Running);
+    QVERIFY(m_sim.releaseFtpUploads());
+    QVERIFY(curl.waitForFinished(150000));
+    QCOMPARE(curl.exitCode(), 0);
+    QCOMPARE(m_sim.heldFtpUploads(), 0);
+    // Used up: the next upload is not held.
+    QVERIFY(upload(m_sim, path, QStringLiteral("F8")));
 }
 
 
@@ -299,7 +402,10 @@ void TestLabSimKnobs::updateFileKnobs()
     }
     QElapsedTimer clock;
     clock.start();
-    const LabSimulator::HttpReply reply = m_sim.request("GET", QStringLiteral("aggiornamenti/dati.bin"), {}, {}, 2000);
+    // A stalled download is given up after 2 s; the others have as long as a busy machine needs.
+    const int timeoutMs = knob.contains(QStringLiteral("stallAfter")) ? 2000 : 60000;
+    const LabSimulator::HttpReply reply =
+        m_sim.request("GET", QStringLiteral("aggiornamenti/dati.bin"), {}, {}, timeoutMs);
     QCOMPARE(reply.status, status);
     QVERIFY(clock.elapsed() >= atLeastMs);
     if (status == 0)

@@ -363,8 +363,11 @@ void TestKorvex2Client::failures()
 
 void TestKorvex2Client::timeOut()
 {
-    // A server that never answers: the call ends after the time-out with a transport failure.
+    // A server that never answers: the call ends after the time-out with a transport failure,
+    // the variable's second and not the tests' 60 s (a bound a busy machine stays well under).
+    const QByteArray outer = qgetenv("KORVEX2_WS_TIMEOUT");
     qputenv("KORVEX2_WS_TIMEOUT", "1");
+    const auto restore = qScopeGuard([&outer] { qputenv("KORVEX2_WS_TIMEOUT", outer); });
     SoapTestServer::Reply silent;
     silent.silent = true;
     m_server.enqueue(silent);
@@ -376,8 +379,7 @@ void TestKorvex2Client::timeOut()
     } catch (const Impostazione::ImpostazioneException &e) {
         QCOMPARE(text(e.code), QString("SOAP-ENV:Client"));
     }
-    qputenv("KORVEX2_WS_TIMEOUT", "5");
-    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestKorvex2Client)

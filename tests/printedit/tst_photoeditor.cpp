@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QPushButton>
 #include <QGroupBox>
@@ -97,7 +98,12 @@ std::unique_ptr<Editor> tst_PhotoEditor::open(const Row &riga)
     editor->show();
     if (!QTest::qWaitForWindowExposed(editor.get()))
         qWarning("editor not exposed");
-    QTest::qWait(250); // the drag is connected 200 ms after opening
+    // The drag is connected by a 200 ms timer that the editor starts when it is made: one
+    // started now, as long, fires after it.
+    bool connected = false;
+    QTimer::singleShot(200, editor.get(), [&connected] { connected = true; });
+    if (!QTest::qWaitFor([&connected] { return connected; }, 60000))
+        qWarning("the editor's drag was not connected");
     return editor;
 }
 
@@ -301,7 +307,7 @@ void tst_PhotoEditor::paperChangeNarrowsFormatsAndSaves()
     QCOMPARE(out.CartaDesc, QStringLiteral("Opaca"));
     QCOMPARE(out.Qta, 12);
     QCOMPARE(out.Transformation.Type, 1);
-    QTRY_VERIFY_WITH_TIMEOUT(!editor->isVisible(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!editor->isVisible(), 60000);
 }
 
 void tst_PhotoEditor::errorsQuestionNoEmitsNothing()
@@ -354,9 +360,13 @@ void tst_PhotoEditor::closeQuestion()
     QCOMPARE(answerer.last().title, QStringLiteral("Salva Immagine"));
     QCOMPARE(answerer.last().text, QStringLiteral("Desideri salvare i cambiamenti apportati alla foto?"));
     QCOMPARE(answerer.last().defaultButton, QStringLiteral("Yes"));
-    QTest::qWait(30);
-    QTRY_COMPARE(spy.count(), emitted);
-    QTRY_COMPARE(editor->isVisible(), open);
+    // The editor closes from a timer; one that stays open is looked at for a while.
+    if (open)
+        QTest::qWait(30);
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(!editor->isVisible(), 60000);
+    QCOMPARE(spy.count(), emitted);
+    QCOMPARE(editor->isVisible(), open);
     if (emitted)
         QCOMPARE(spy.first().at(0).value<Row>().Qta, 9);
     // A close after a save asks nothing.

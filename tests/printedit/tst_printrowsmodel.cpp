@@ -4,13 +4,13 @@
 #include <functional>
 
 #include <QAbstractItemModelTester>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QIcon>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
+#include <QThreadPool>
 
 #include "articolostampafotograficafotoprintmodel.h"
 #include "korvex2exception.h"
@@ -42,7 +42,7 @@ private slots:
     void sizesText();
 
 private:
-    static bool settle(Model &model, int timeoutMs = 20000);
+    static bool settle(Model &model, int timeoutMs = 60000);
     static QImage cell(const Model &model, int row, QSize size = QSize(140, 140));
 
     std::unique_ptr<PrintEditFixture> m_fixture;
@@ -50,18 +50,27 @@ private:
 
 bool tst_PrintRowsModel::settle(Model &model, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    // Idle twice in a row: a finished batch may start the next one from its end.
-    int idle = 0;
-    while (timer.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        idle = model.isLoadingThumbs() ? 0 : idle + 1;
-        if (idle >= 3)
-            return true;
-        QTest::qWait(5);
-    }
-    return false;
+    // Settled: two rounds in a row in which no batch runs and no job of one (a cancelled one
+    // too) is on the thread pool, so that all they report has been posted, and delivering what
+    // was posted brings no thumbnail. A batch that what the first round delivered started (a
+    // finished batch may start the next one from its end) brings its thumbnails in the second.
+    QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+    const auto idle = [&model] {
+        return !model.isLoadingThumbs() && QThreadPool::globalInstance()->activeThreadCount() == 0;
+    };
+    int quiet = 0;
+    return QTest::qWaitFor(
+        [&] {
+            if (!idle()) {
+                quiet = 0;
+                return false;
+            }
+            changes.clear();
+            QCoreApplication::sendPostedEvents();
+            quiet = idle() && changes.isEmpty() ? quiet + 1 : 0;
+            return quiet >= 2;
+        },
+        timeoutMs);
 }
 
 QImage tst_PrintRowsModel::cell(const Model &model, int row, QSize size)

@@ -671,19 +671,23 @@ void AccountBindingTest::failureTextsDescribeTheirOwnCall()
 
 void AccountBindingTest::receiveTimeout()
 {
+    const QByteArray outer = qgetenv("KORVEX2_WS_TIMEOUT");
     qputenv("KORVEX2_WS_TIMEOUT", "1");
+    const auto restore = qScopeGuard([&outer] { qputenv("KORVEX2_WS_TIMEOUT", outer); });
     m_server.clear();
     SoapTestServer::Reply silent;
     silent.silent = true;
     m_server.enqueue(silent);
     Client client(m_server);
-    qputenv("KORVEX2_WS_TIMEOUT", "5");
+    qputenv("KORVEX2_WS_TIMEOUT", outer);
     QCOMPARE(client.proxy.recv_timeout, 1);
     QElapsedTimer timer;
     timer.start();
     account__esisteUtenteResponse response;
     QVERIFY(client.proxy.esisteUtente("a", response) != SOAP_OK);
-    QVERIFY(timer.elapsed() < 4000);
+    // The proxy's own second, not a later value of the variable (the tests' 60 s): a bound
+    // that a busy machine stays well under.
+    QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
     const korvexsoap::Failure failure = korvexsoap::describeFailure(&client.proxy);
     QCOMPARE(failure.code, std::string("SOAP-ENV:Client"));
     QVERIFY(!failure.message.empty());

@@ -38,7 +38,7 @@ FtpTestServer::FtpTestServer(const Options &options) : m_options(options)
     QElapsedTimer clock;
     clock.start();
     QByteArray line;
-    while (!line.endsWith('\n') && clock.elapsed() < 15000) {
+    while (!line.endsWith('\n') && clock.elapsed() < 60000) {
         if (m_process.state() == QProcess::NotRunning)
             break;
         if (m_process.canReadLine() || m_process.waitForReadyRead(200))
@@ -93,7 +93,7 @@ bool FtpTestServer::setFaults(const QJsonObject &knobs)
     QElapsedTimer clock;
     clock.start();
     while (QFile::exists(control)) {
-        if (clock.elapsed() > 5000 || m_process.state() == QProcess::NotRunning)
+        if (clock.elapsed() > 60000 || m_process.state() == QProcess::NotRunning)
             return false;
         QThread::msleep(10);
     }

@@ -26,7 +26,7 @@ const char *const LabSimulator::FtpFolder = "ordini";
 
 namespace {
 
-const int StartTimeoutMs = 20000;
+const int StartTimeoutMs = 60000; // a busy machine starts many simulators at once
 const int StopTimeoutMs = 10000;
 
 QString scriptPath()
@@ -247,6 +247,52 @@ bool LabSimulator::delayAnswer(const QString &operation, int milliseconds, int t
     QJsonObject command = knob("delay", operation, times, skip);
     command.insert(QStringLiteral("ms"), milliseconds);
     return control(command);
+}
+
+bool LabSimulator::holdFtpUploads(int times, int skip)
+{
+    return control({{QStringLiteral("action"), QStringLiteral("ftpHoldUploads")},
+                    {QStringLiteral("times"), times},
+                    {QStringLiteral("skip"), skip}});
+}
+
+bool LabSimulator::releaseFtpUploads()
+{
+    return control({{QStringLiteral("action"), QStringLiteral("ftpRelease")}});
+}
+
+int LabSimulator::heldFtpUploads() const
+{
+    const QJsonObject all = status();
+    return all.isEmpty() ? -1 : all.value(QStringLiteral("ftpHeld")).toInt();
+}
+
+bool LabSimulator::holdAnswer(const QString &operation, int times, int skip, bool afterWork)
+{
+    QJsonObject command = knob("hold", operation, times, skip);
+    command.insert(QStringLiteral("after"), afterWork);
+    return control(command);
+}
+
+bool LabSimulator::releaseHeld(const QString &operation, int count)
+{
+    return control({{QStringLiteral("action"), QStringLiteral("release")},
+                    {QStringLiteral("operation"), operation},
+                    {QStringLiteral("count"), count}});
+}
+
+int LabSimulator::heldCalls(const QString &operation) const
+{
+    const QJsonObject all = status();
+    if (all.isEmpty())
+        return -1;
+    const QJsonObject held = all.value(QStringLiteral("held")).toObject();
+    if (operation != QLatin1String("*"))
+        return held.value(operation).toInt();
+    int total = 0;
+    for (const QJsonValue &count : held)
+        total += count.toInt();
+    return total;
 }
 
 QString LabSimulator::setUpdate(int componente, int major, int minor, int build, const QString &file,

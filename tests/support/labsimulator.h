@@ -87,6 +87,16 @@ public:
     bool injectHttpError(const QString &operation, int status = 500, int times = 1, int skip = 0);
     bool answerFalse(const QString &operation, int times = 1, int skip = 0);
     bool delayAnswer(const QString &operation, int milliseconds, int times = 1, int skip = 0);
+    // The call waits, before the work (or after it, with `afterWork`: the laboratory has done
+    // it and the answer waits), until releaseHeld() lets it go. A held call also waits for
+    // the client's time-out: a test that holds calls for long sets a long one.
+    bool holdAnswer(const QString &operation, int times = 1, int skip = 0, bool afterWork = false);
+    // Lets `count` held calls of `operation` ("*": any) go on, the oldest first (-1: all
+    // held now). resetKnobs() lets every held call go too.
+    bool releaseHeld(const QString &operation = QStringLiteral("*"), int count = -1);
+    // How many calls of `operation` ("*": any) are held now; -1 when the simulator did not
+    // answer.
+    int heldCalls(const QString &operation = QStringLiteral("*")) const;
     // The FTP server drops the connection after `afterBytes` bytes of an upload.
     bool dropFtpConnection(qint64 afterBytes, int times = 1);
     // The next `times` uploads fail.
@@ -94,6 +104,12 @@ public:
     // The next `times` uploads are stored without their last `bytes` bytes (0: without
     // their second half), while the server answers success.
     bool storeFtpUploadsShort(qint64 bytes, int times = 1);
+    // The next `times` uploads, after `skip` untouched ones, are received whole but their
+    // completion reply waits until releaseFtpUploads() (or resetKnobs()).
+    bool holdFtpUploads(int times = 1, int skip = 0);
+    bool releaseFtpUploads();
+    // How many uploads wait, held, now; -1 when the simulator did not answer.
+    int heldFtpUploads() const;
     bool resetKnobs();
 
     // The update that the settings service announces for a component (0, 2, 3): its
@@ -130,7 +146,7 @@ public:
 
     // One HTTP request to the simulator; `path` is relative to baseUrl().
     HttpReply request(const QByteArray &method, const QString &path, const QByteArray &body = {},
-                      const QMap<QByteArray, QByteArray> &headers = {}, int timeoutMs = 10000) const;
+                      const QMap<QByteArray, QByteArray> &headers = {}, int timeoutMs = 60000) const;
 
 private:
     QStringList arguments() const;

@@ -5,7 +5,6 @@
 #include <QMap>
 #include <QMutex>
 #include <QString>
-#include <QThread>
 
 #include <memory>
 

@@ -127,6 +127,25 @@ void addOrderWindows(bool summaries)
     });
 }
 
+// Shows the window a row makes as the customer meets it, active; the main window asks for a
+// login first, and the customer goes on without one. Empty when the window never got there.
+std::unique_ptr<QWidget> showActive(const Factory &make, ModalAnswerer &answerer)
+{
+    answerer.watchDialogs(QStringLiteral("LoginDialog"));
+    answerer.answerWith([](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+    std::unique_ptr<QWidget> window(make());
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        return {};
+    if (qobject_cast<MainWindow *>(window.get()) &&
+        !QTest::qWaitFor([&] { return answerer.count() == 1 && window->isVisible(); }))
+        return {};
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        return {};
+    return window;
+}
+
 } // namespace
 
 void TestForms::connectsEverySlotByName_data()
@@ -201,16 +220,8 @@ void TestForms::usableByKeyboardAndNamed()
 {
     QFETCH(Factory, make);
     ModalAnswerer answerer;
-    answerer.watchDialogs(QStringLiteral("LoginDialog"));
-    // The main window asks for a login first; the customer goes on without one.
-    answerer.answerWith([](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
-    std::unique_ptr<QWidget> window(make());
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    if (qobject_cast<MainWindow *>(window.get()))
-        QTRY_VERIFY(answerer.count() == 1 && window->isVisible());
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    std::unique_ptr<QWidget> window = showActive(make, answerer);
+    QVERIFY(window);
 
     QList<QWidget *> reachable;
     for (QWidget *w : window->findChildren<QWidget *>()) {
@@ -284,15 +295,8 @@ void TestForms::buttonsNamedAndFocusMarked()
 {
     QFETCH(Factory, make);
     ModalAnswerer answerer;
-    answerer.watchDialogs(QStringLiteral("LoginDialog"));
-    answerer.answerWith([](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
-    std::unique_ptr<QWidget> window(make());
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    if (qobject_cast<MainWindow *>(window.get()))
-        QTRY_VERIFY(answerer.count() == 1 && window->isVisible());
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    std::unique_ptr<QWidget> window = showActive(make, answerer);
+    QVERIFY(window);
 
     QList<QAbstractButton *> buttons;
     for (QAbstractButton *b : window->findChildren<QAbstractButton *>()) {

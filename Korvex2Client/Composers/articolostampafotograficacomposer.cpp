@@ -545,15 +545,28 @@ void ArticoloStampaFotograficaComposer::initDirSelection()
     connect(list, SIGNAL(dropFromSelectedFiles()), this, SLOT(dropFromSelectedFiles()));
     connect(list->verticalScrollBar(), SIGNAL(valueChanged(int)), this,
             SLOT(on_fileSelectionVerticalScrollBarValueChanged(int)));
-    // A folder that has just been read, or whose rows the model has just put in order, asks
-    // for the files in view first, as scrolling does.
-    const auto filesInViewFirst = [this] {
-        QTimer::singleShot(0, this, [this] {
-            on_fileSelectionVerticalScrollBarValueChanged(ui->listViewFileSelection->verticalScrollBar()->value());
-        });
+    // A folder that has just been read asks for the files in view first, as scrolling does,
+    // before the model's batch of the whole folder starts: the model has put the rows in order
+    // on the same notice. A later new order of a folder read (a file come or renamed) asks
+    // again; the partial orders while the folder is still being read ask nothing, or the pool
+    // would read files that end up out of view.
+    const auto filesInView = [this] {
+        on_fileSelectionVerticalScrollBarValueChanged(ui->listViewFileSelection->verticalScrollBar()->value());
     };
-    connect(fileSelectionModel, &QFileSystemModel::directoryLoaded, this, filesInViewFirst);
-    connect(fileSelectionModel, &QAbstractItemModel::layoutChanged, this, filesInViewFirst);
+    connect(fileSelectionModel, &QFileSystemModel::directoryLoaded, this, [this, filesInView](const QString &path) {
+        if (QDir(path) != QDir(fileSelectionModel->rootPath()))
+            return;
+        listedFolder = fileSelectionModel->rootPath();
+        filesInView();
+    });
+    connect(fileSelectionModel, &QAbstractItemModel::layoutChanged, this, [this, filesInView] {
+        if (listedFolder != fileSelectionModel->rootPath())
+            return;
+        QTimer::singleShot(0, this, [this, filesInView] {
+            if (listedFolder == fileSelectionModel->rootPath())
+                filesInView();
+        });
+    });
 
     QTableView *table = ui->tableViewFileSelection;
     table->setModel(fileSelectionModel);
@@ -648,6 +661,8 @@ void ArticoloStampaFotograficaComposer::setDirSelectionRootIndex(const QModelInd
     const QString path = dirModel->filePath(folder);
     ui->lineEditCurrentPath->setText(path);
     ui->treeViewDirSelection->setCurrentIndex(folder);
+    if (path != fileSelectionModel->rootPath())
+        listedFolder.clear();
     setFileSelectionRootIndex(fileSelectionModel->setRootPath(path));
 }
 
@@ -786,7 +801,11 @@ void ArticoloStampaFotograficaComposer::on_fileSelectionVerticalScrollBarValueCh
     QListView *view = ui->listViewFileSelection;
     const QSize icon = view->iconSize();
     const int spacing = view->spacing();
-    const int cellWidth = icon.width() + view->verticalScrollBar()->width() / 2 + spacing;
+    // The scroll bar's width as it is shown: one never shown yet has a widget's default width
+    // (100 pixels), which would count half the columns of the first screen.
+    const QScrollBar *bar = view->verticalScrollBar();
+    const int barWidth = bar->isVisible() ? bar->width() : bar->sizeHint().width();
+    const int cellWidth = icon.width() + barWidth / 2 + spacing;
     const int rowHeight = QFontMetrics(view->font()).height() + icon.height() + 2 * spacing;
     // Nothing sensible can be worked out from an empty cell.
     if (cellWidth < 1 || rowHeight < 1)

@@ -92,6 +92,11 @@ void ArticoloStampaFotograficaFileSelectionModel::loadThumbs(QString path, QSize
     Q_UNUSED(path)
     if (!box.isValid())
         box = thumbsSize;
+    // What the current batch has read already is filed first: the notices of its results may
+    // still be on their way, and would come when a new batch has taken its place.
+    const int ready = scalingWatcher->future().resultCount();
+    for (int i = 0; i < ready; ++i)
+        updateThumb(i);
 
     QFileInfoList candidates = filesToProcess;
     if (candidates.isEmpty()) {

@@ -1,6 +1,8 @@
 #include "articolostampafotograficacomposer.h"
 #include "ui_articolostampafotograficacomposer.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
@@ -545,15 +547,28 @@ void ArticoloStampaFotograficaComposer::initDirSelection()
     connect(list, SIGNAL(dropFromSelectedFiles()), this, SLOT(dropFromSelectedFiles()));
     connect(list->verticalScrollBar(), SIGNAL(valueChanged(int)), this,
             SLOT(on_fileSelectionVerticalScrollBarValueChanged(int)));
-    // A folder that has just been read, or whose rows the model has just put in order, asks
-    // for the files in view first, as scrolling does.
-    const auto filesInViewFirst = [this] {
-        QTimer::singleShot(0, this, [this] {
-            on_fileSelectionVerticalScrollBarValueChanged(ui->listViewFileSelection->verticalScrollBar()->value());
-        });
+    // A folder that has just been read asks for the files in view first, as scrolling does,
+    // before the model's batch of the whole folder starts: the model has put the rows in order
+    // on the same notice. A later new order of a folder read (a file come or renamed) asks
+    // again; the partial orders while the folder is still being read ask nothing, or the pool
+    // would read files that end up out of view.
+    const auto filesInView = [this] {
+        on_fileSelectionVerticalScrollBarValueChanged(ui->listViewFileSelection->verticalScrollBar()->value());
     };
-    connect(fileSelectionModel, &QFileSystemModel::directoryLoaded, this, filesInViewFirst);
-    connect(fileSelectionModel, &QAbstractItemModel::layoutChanged, this, filesInViewFirst);
+    connect(fileSelectionModel, &QFileSystemModel::directoryLoaded, this, [this, filesInView](const QString &path) {
+        if (QDir(path) != QDir(fileSelectionModel->rootPath()))
+            return;
+        listedFolder = fileSelectionModel->rootPath();
+        filesInView();
+    });
+    connect(fileSelectionModel, &QAbstractItemModel::layoutChanged, this, [this, filesInView] {
+        if (listedFolder != fileSelectionModel->rootPath())
+            return;
+        QTimer::singleShot(0, this, [this, filesInView] {
+            if (listedFolder == fileSelectionModel->rootPath())
+                filesInView();
+        });
+    });
 
     QTableView *table = ui->tableViewFileSelection;
     table->setModel(fileSelectionModel);
@@ -648,6 +663,8 @@ void ArticoloStampaFotograficaComposer::setDirSelectionRootIndex(const QModelInd
     const QString path = dirModel->filePath(folder);
     ui->lineEditCurrentPath->setText(path);
     ui->treeViewDirSelection->setCurrentIndex(folder);
+    if (path != fileSelectionModel->rootPath())
+        listedFolder.clear();
     setFileSelectionRootIndex(fileSelectionModel->setRootPath(path));
 }
 
@@ -786,7 +803,11 @@ void ArticoloStampaFotograficaComposer::on_fileSelectionVerticalScrollBarValueCh
     QListView *view = ui->listViewFileSelection;
     const QSize icon = view->iconSize();
     const int spacing = view->spacing();
-    const int cellWidth = icon.width() + view->verticalScrollBar()->width() / 2 + spacing;
+    // The scroll bar's width as it is shown: one never shown yet has a widget's default width
+    // (100 pixels), which would count half the columns of the first screen.
+    const QScrollBar *bar = view->verticalScrollBar();
+    const int barWidth = bar->isVisible() ? bar->width() : bar->sizeHint().width();
+    const int cellWidth = icon.width() + barWidth / 2 + spacing;
     const int rowHeight = QFontMetrics(view->font()).height() + icon.height() + 2 * spacing;
     // Nothing sensible can be worked out from an empty cell.
     if (cellWidth < 1 || rowHeight < 1)
@@ -1203,11 +1224,33 @@ void ArticoloStampaFotograficaComposer::removeSelected()
     QCoreApplication::processEvents();
     // The list repaints once at the end, not the region of every removed selection.
     const UpdatesSuspended suspended(ui->listViewFotoPrint);
-    // The first selected row, taken from the selection's first range (a list has one column),
-    // without building the list of every selected row for each removal.
+    // The selected rows as runs of neighbours, each removed in one call from the last run up,
+    // so that the rows of the runs still to come keep their numbers; the list's refresh and
+    // the selection handler run once afterwards. One row at a time, each with its refresh,
+    // cost the square of the rows: "Rimuovi tutti" of thousands of prints froze the window.
     QItemSelectionModel *selection = ui->listViewFotoPrint->selectionModel();
-    for (QItemSelection selected = selection->selection(); !selected.isEmpty(); selected = selection->selection())
-        removeAt(selected.first().top());
+    QVector<int> rows;
+    for (const QItemSelectionRange &range : selection->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    if (rows.isEmpty())
+        return;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    disconnect(selection, SIGNAL(selectionChanged(QItemSelection,QItemSelection)), this,
+               SLOT(on_selectedFilesSelectionChanged()));
+    for (int end = rows.size(); end > 0;) {
+        int first = end - 1;
+        while (first > 0 && rows.at(first - 1) == rows.at(first) - 1)
+            --first;
+        fotoPrintModel->removeRows(rows.at(first), rows.at(end - 1) - rows.at(first) + 1);
+        end = first;
+    }
+    on_selectedFilesDataChanged();
+    on_selectedFilesSelectionChanged();
+    connect(selection, SIGNAL(selectionChanged(QItemSelection,QItemSelection)), this,
+            SLOT(on_selectedFilesSelectionChanged()));
 }
 
 void ArticoloStampaFotograficaComposer::on_toolButtonRemove_clicked()

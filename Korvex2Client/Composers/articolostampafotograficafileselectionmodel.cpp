@@ -39,11 +39,25 @@ ArticoloStampaFotograficaFileSelectionModel::ArticoloStampaFotograficaFileSelect
     brokenFileIcon();
     connect(scalingWatcher, SIGNAL(resultReadyAt(int)), this, SLOT(updateThumb(int)));
     connect(scalingWatcher, SIGNAL(finished()), this, SLOT(onImageScalingFinished()));
-    // The batch of a folder just read starts once the model has sorted its rows (its sort runs
-    // from a zero timer too), so that the files come in the order the views show them.
+    // A folder just read is put in order at once (the base model would sort it from a zero
+    // timer), so that the files in view, asked for by the views' owner on the same notice, are
+    // those the views show. The batch of the whole folder comes after them: when a batch is
+    // already running by then, its end goes on with the rest of the folder, so it is not
+    // cancelled for a batch that would read the same files behind it.
     connect(this, &QFileSystemModel::directoryLoaded, this, [this](const QString &path) {
-        QTimer::singleShot(0, this, [this, path] { loadThumbs(path); });
+        sort(sortColumn, sortOrder);
+        QTimer::singleShot(0, this, [this, path] {
+            if (!scalingWatcher->isRunning())
+                loadThumbs(path);
+        });
     });
+}
+
+void ArticoloStampaFotograficaFileSelectionModel::sort(int column, Qt::SortOrder order)
+{
+    sortColumn = column;
+    sortOrder = order;
+    QFileSystemModel::sort(column, order);
 }
 
 ArticoloStampaFotograficaFileSelectionModel::~ArticoloStampaFotograficaFileSelectionModel()
@@ -78,10 +92,11 @@ void ArticoloStampaFotograficaFileSelectionModel::loadThumbs(QString path, QSize
     Q_UNUSED(path)
     if (!box.isValid())
         box = thumbsSize;
-    if (scalingWatcher->isRunning())
-        scalingWatcher->cancel();
-    batchFiles.clear();
-    batchPaths.clear();
+    // What the current batch has read already is filed first: the notices of its results may
+    // still be on their way, and would come when a new batch has taken its place.
+    const int ready = scalingWatcher->future().resultCount();
+    for (int i = 0; i < ready; ++i)
+        updateThumb(i);
 
     QFileInfoList candidates = filesToProcess;
     if (candidates.isEmpty()) {
@@ -90,15 +105,27 @@ void ArticoloStampaFotograficaFileSelectionModel::loadThumbs(QString path, QSize
         for (int row = 0; row < rows; ++row)
             candidates << fileInfo(index(row, 0, root));
     }
+    QList<QFileInfo> files;
+    QSet<QString> paths;
     for (const QFileInfo &file : qAsConst(candidates)) {
         const QString key = file.absoluteFilePath();
-        if (key.isEmpty() || m_images.contains(key) || batchPaths.contains(key))
+        if (key.isEmpty() || m_images.contains(key) || paths.contains(key))
             continue;
-        batchFiles << file;
-        batchPaths.insert(key);
+        files << file;
+        paths.insert(key);
     }
-    if (batchFiles.isEmpty())
+    // Cancelling a batch throws away what its running jobs read. A request with nothing left
+    // to read, or for the very files of the running batch in the same box, leaves that batch
+    // alone: its end goes on with the rest of the folder all the same.
+    if (files.isEmpty())
         return;
+    if (scalingWatcher->isRunning()) {
+        if (paths == batchPaths && box == thumbsSize)
+            return;
+        scalingWatcher->cancel();
+    }
+    batchFiles = files;
+    batchPaths = paths;
 
     thumbsSize = box;
     const QList<QFileInfo> jobs = batchFiles;
@@ -135,6 +162,10 @@ void ArticoloStampaFotograficaFileSelectionModel::updateThumb(int i)
 
 void ArticoloStampaFotograficaFileSelectionModel::onImageScalingFinished()
 {
+    // The end notice of a batch that has since been replaced, already on its way: the batch
+    // running now has its own, and must not be cancelled by a restart of the chain.
+    if (!scalingWatcher->future().isFinished())
+        return;
     // The end notice can come before the notices of the batch's last results: those are
     // taken from the future here, or the next batch would read those files again.
     const int results = scalingWatcher->future().resultCount();

@@ -38,6 +38,8 @@ public:
     QModelIndex setRootPath(const QString &path);
 
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // Remembered, so that a folder just read can be put in this order at once.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     static QImage scale(const QFileInfo &file, const QSize &box);
     static QString fileSizeToString(quint64 size);
@@ -63,4 +65,6 @@ private:
     // that is still asked for.
     QSet<QString> batchPaths;
     QFutureWatcher<Thumb> *scalingWatcher;
+    int sortColumn = 0;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
 };

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QPixmap>
+#include <QSet>
 #include <QtConcurrent>
 
 #include "korvex2exception.h"
@@ -109,12 +110,24 @@ bool ArticoloStampaFotograficaFotoPrintModel::removeRows(int row, int count,
     if (row < 0 || count < 1 || row >= righeStampa.size() || row + count > righeStampa.size())
         return false;
     beginRemoveRows(parent, row, row + count - 1);
-    for (int i = 0; i < count; ++i) {
-        const OrdiniLocal::OrdineRigaStampaLocal removed = righeStampa.takeAt(row);
-        removeInvalidFileIfUnused(removed.FilePath);
-        removeStampaFromStampeMapIfUnused(removed.IdStampa);
-        removeThumbIfUnused(removed.FilePath);
-        forgetFailedPath(removed.FilePath);
+    const QList<OrdiniLocal::OrdineRigaStampaLocal> removed = righeStampa.mid(row, count);
+    righeStampa.erase(righeStampa.begin() + row, righeStampa.begin() + row + count);
+    // What the rows left still use, from one pass over them: a file or a product of a removed
+    // row leaves the caches when no row left uses it, as if the rows had gone one by one.
+    QSet<QString> filesLeft;
+    QSet<int> stampeLeft;
+    for (const OrdiniLocal::OrdineRigaStampaLocal &riga : qAsConst(righeStampa)) {
+        filesLeft.insert(riga.FilePath);
+        stampeLeft.insert(riga.IdStampa);
+    }
+    for (const OrdiniLocal::OrdineRigaStampaLocal &riga : removed) {
+        if (!filesLeft.contains(riga.FilePath)) {
+            forgetInvalidFile(riga.FilePath);
+            m_images.remove(riga.FilePath);
+        }
+        if (!stampeLeft.contains(riga.IdStampa))
+            stampeMap.remove(riga.IdStampa);
+        forgetFailedPath(riga.FilePath);
     }
     endRemoveRows();
     return true;
@@ -258,6 +271,13 @@ void ArticoloStampaFotograficaFotoPrintModel::removeInvalidFileIfUnused(const QS
         return;
     if (!filePath2righeStampaIndex(path).isEmpty())
         return;
+    forgetInvalidFile(path);
+}
+
+void ArticoloStampaFotograficaFotoPrintModel::forgetInvalidFile(const QString &path)
+{
+    if (invalidFiles.isEmpty())
+        return;
     const QString key = absolutePathOf(path);
     for (int i = invalidFiles.size() - 1; i >= 0; --i)
         if (absolutePathOf(invalidFiles.at(i).filePath()) == key)
@@ -307,14 +327,17 @@ void ArticoloStampaFotograficaFotoPrintModel::loadThumbs(
 
     const QList<OrdiniLocal::OrdineRigaStampaLocal> &rows =
         righeStampaToProcess.isEmpty() ? righeStampa : righeStampaToProcess;
+    // One job per file, also when several rows show it; the files already queued are looked
+    // up in a set, not in the list, or a list of thousands of files costs their square.
+    QSet<QString> queued;
     for (const auto &riga : rows) {
         if (riga.FilePath.isEmpty())
             continue;
         const QString path = absolutePathOf(riga.FilePath);
-        // One job per file, also when several rows show it.
         if (isInvalidFile(path) || m_images.contains(path) || m_failedPaths.contains(path)
-            || filesToScale.contains(path))
+            || queued.contains(path))
             continue;
+        queued.insert(path);
         filesToScale.append(path);
     }
     if (filesToScale.isEmpty())

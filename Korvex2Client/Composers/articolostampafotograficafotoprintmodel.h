@@ -103,6 +103,8 @@ private:
     OrdiniLocal::StampaLocal stampaOf(const OrdiniLocal::OrdineRigaStampaLocal &riga) const;
     bool isInvalidFile(const QString &path) const;
     void noteInvalidFile(const QString &path);
+    // Drops a file from the invalid-files list, whoever still uses it.
+    void forgetInvalidFile(const QString &path);
     // Forgets that a path gave no image, so that its next batch tries it again.
     void forgetFailedPath(const QString &path);
 

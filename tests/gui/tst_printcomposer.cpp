@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QSqlDatabase>
@@ -25,6 +26,7 @@
 
 #include <memory>
 
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include "articolostampafotograficacomposer.h"
@@ -152,6 +154,8 @@ private slots:
     void typedPath();
     void thumbnailsCarryTheirFile();
     void thumbnailsAcrossFolderSwitches();
+    void filesInViewAreReadFirst_data();
+    void filesInViewAreReadFirst();
     void thumbnailTooltipShowsNamesAsText();
     void closingMidBatchIsClean();
     void tabFollowsThePage();
@@ -485,6 +489,81 @@ void TestPrintComposer::thumbnailsAcrossFolderSwitches()
         QVERIFY2(TestImages::colourDistance(thumb.pixel(thumb.width() / 2, thumb.height() / 2), colourOf(1, i).rgb()) < 12,
                  qPrintable(it.key()));
     }
+}
+
+// Opening a folder reads the thumbnails of the files in view before any other file of the
+// folder, and reads each file once: the files in view are worked out once the folder is in
+// order, with all the columns the view shows, and no batch of the whole folder runs ahead of
+// them or cancels them with its reads half done. A read is an open of the file, as the system
+// reports it.
+void TestPrintComposer::filesInViewAreReadFirst_data()
+{
+    QTest::addColumn<bool>("fromABusyFolder");
+    QTest::newRow("from an empty folder") << false;
+    QTest::newRow("from a folder whose batch runs") << true;
+}
+
+void TestPrintComposer::filesInViewAreReadFirst()
+{
+    QFETCH(bool, fromABusyFolder);
+    const QString before = folder(QStringLiteral("before"));
+    const QString dir = folder(QStringLiteral("many"));
+    // Names whose listing order is not their sorted order, so that the first rows listed are
+    // not the first rows shown.
+    const int count = 48;
+    const QByteArray jpeg = TestImages::jpegBytes(TestImages::photoLike(QSize(1600, 1200)));
+    for (int i = 0; i < count; ++i)
+        QVERIFY(TestImages::writeFile(QStringLiteral("%1/p%2.jpg").arg(dir).arg((i * 37) % count, 2, 10, QLatin1Char('0')), jpeg));
+    const int busy = fromABusyFolder ? 4 * count : 0;
+    const QString first = before + QStringLiteral("/b0.jpg");
+    for (int i = 0; i < busy; ++i) {
+        QVERIFY(i > 0 ? ::link(QFile::encodeName(first).constData(), QFile::encodeName(before + QStringLiteral("/b%1.jpg").arg(i)).constData()) == 0
+                      : TestImages::writeFile(first, jpeg));
+    }
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    const auto closeWatch = qScopeGuard([watch] { ::close(watch); });
+    QVERIFY(inotify_add_watch(watch, QFile::encodeName(dir).constData(), IN_OPEN) >= 0);
+
+    Composer *composer = open();
+    QListView *view = child<QListView>(composer, "listViewFileSelection");
+    FileModel *model = files(composer);
+    QVERIFY(QTest::qWaitForWindowExposed(composer));
+    composer->setRootPath(before);
+    waitForFolder(composer, before, busy);
+    // Left as soon as its reads have begun.
+    if (busy > 0)
+        QTRY_VERIFY_WITH_TIMEOUT(!FileModel::m_images.isEmpty(), 60000);
+    composer->setRootPath(dir);
+    waitForFolder(composer, dir, count);
+    QTRY_VERIFY_WITH_TIMEOUT(FileModel::m_images.size() == count && !model->isLoadingThumbs(), 60000);
+
+    QStringList inView;
+    const QModelIndex root = view->rootIndex();
+    for (int row = 0; row < model->rowCount(root); ++row) {
+        const QModelIndex index = model->index(row, 0, root);
+        if (view->visualRect(index).intersects(view->viewport()->rect()))
+            inView << model->fileName(index);
+    }
+    QVERIFY(!inView.isEmpty() && inView.size() < count);
+    QStringList opened;
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char *at = buffer; at < buffer + got;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(at);
+            if (event->len > 0)
+                opened << QFile::decodeName(event->name);
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    QStringList readFirst = opened.mid(0, inView.size());
+    readFirst.sort();
+    inView.sort();
+    QCOMPARE(readFirst, inView);
+    QStringList once = opened;
+    once.removeDuplicates();
+    QCOMPARE(opened.size(), once.size());
+    QCOMPARE(opened.size(), count);
 }
 
 void TestPrintComposer::thumbnailTooltipShowsNamesAsText()

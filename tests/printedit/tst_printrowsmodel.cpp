@@ -301,6 +301,20 @@ void tst_PrintRowsModel::bookkeeping_data()
             QVERIFY(m.removeRows(0, 1));
         },
         {}, {}, {"blu.png"}, {4}};
+    // Rows removed as a block: what the rows left use stays, what they don't is dropped.
+    QTest::newRow("remove a block keeps what the rows left use") << Scenario{
+        [loaded](Model &m, const PrintEditFixture &fx) {
+            m.addStampa(PrintEditFixture::row(fx.path("rosso.png"), 1));
+            m.addStampa(PrintEditFixture::row(fx.path("manca.jpg"), 4));
+            m.addStampa(PrintEditFixture::row(fx.path("blu.png"), 4));
+            m.addStampa(PrintEditFixture::row(fx.path("manca2.jpg"), 4));
+            m.addStampa(PrintEditFixture::row(fx.path("rosso.png"), 1));
+            m.addStampa(PrintEditFixture::row(fx.path("manca.jpg"), 3));
+            loaded(m);
+            QVERIFY(m.removeRows(0, 4));
+            QCOMPARE(m.rowCount(), 2);
+        },
+        {"manca.jpg"}, {}, {"rosso.png"}, {1, 3}};
     QTest::newRow("empty path counts as missing") << Scenario{
         [](Model &m, const PrintEditFixture &) { m.addStampa(PrintEditFixture::row(QString(), 1)); },
         {""}, {}, {}, {1}};

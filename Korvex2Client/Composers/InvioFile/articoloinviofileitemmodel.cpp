@@ -221,7 +221,9 @@ QFileInfo ArticoloInvioFileItemModel::admit(const QFileInfo &given) const
 {
     // Read the disk once for the tests below and for the counters later.
     QFileInfo file(given);
-    file.setCaching(true);
+    // Switched on only when it is off: setting it copies the record, for every file added.
+    if (!file.caching())
+        file.setCaching(true);
     const QString path = file.absoluteFilePath();
     if (!file.isFile() || !file.exists()) {
         qDebug().noquote() << QStringLiteral("File Skipped (Not File/Not Exist): ") + path;

@@ -534,9 +534,30 @@ void TestPrintComposer::filesInViewAreReadFirst()
     // Left as soon as its reads have begun.
     if (busy > 0)
         QTRY_VERIFY_WITH_TIMEOUT(!FileModel::m_images.isEmpty(), 60000);
+    // The folder is put in order in a later turn of the event loop than the one that took its
+    // listing in (on a large folder each is long work): a timer that fires on every turn ticks
+    // between the two.
+    int turns = 0;
+    int turnsAtListing = -1;
+    int turnsAtOrder = -1;
+    QTimer everyTurn;
+    everyTurn.setInterval(0);
+    connect(&everyTurn, &QTimer::timeout, [&turns] { ++turns; });
+    connect(model, &QFileSystemModel::directoryLoaded, &everyTurn, [&](const QString &path) {
+        if (QDir(path) == QDir(dir))
+            turnsAtListing = turns;
+    });
+    connect(model, &FileModel::folderListed, &everyTurn, [&](const QString &path) {
+        if (QDir(path) == QDir(dir))
+            turnsAtOrder = turns;
+    });
+    everyTurn.start();
     composer->setRootPath(dir);
     waitForFolder(composer, dir, count);
     QTRY_VERIFY_WITH_TIMEOUT(FileModel::m_images.size() == count && !model->isLoadingThumbs(), 60000);
+    everyTurn.stop();
+    QVERIFY(turnsAtListing >= 0);
+    QVERIFY2(turnsAtOrder > turnsAtListing, qPrintable(QStringLiteral("%1 %2").arg(turnsAtListing).arg(turnsAtOrder)));
 
     QStringList inView;
     const QModelIndex root = view->rootIndex();

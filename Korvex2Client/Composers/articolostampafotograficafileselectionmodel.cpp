@@ -59,15 +59,13 @@ ArticoloStampaFotograficaFileSelectionModel::ArticoloStampaFotograficaFileSelect
     connect(&orderTimer, &QTimer::timeout, this, [this] {
         sort(sortColumn, sortOrder);
         const QStringList folders = std::exchange(listedFolders, QStringList());
+        const QDir shown(rootPath());
+        if (std::any_of(folders.cbegin(), folders.cend(), [&shown](const QString &folder) { return QDir(folder) == shown; }))
+            orderedFolder = rootPath();
         for (const QString &folder : folders)
             emit folderListed(folder);
-        // Only for the folder shown: another may have taken its place meanwhile, and be still
-        // being read.
-        QTimer::singleShot(0, this, [this, folders] {
-            const QDir shown(rootPath());
-            const bool listed = std::any_of(folders.cbegin(), folders.cend(),
-                                            [&shown](const QString &folder) { return QDir(folder) == shown; });
-            if (listed && !scalingWatcher->isRunning())
+        QTimer::singleShot(0, this, [this] {
+            if (orderedFolder == rootPath() && !scalingWatcher->isRunning())
                 loadThumbs(rootPath());
         });
     });
@@ -90,8 +88,9 @@ ArticoloStampaFotograficaFileSelectionModel::~ArticoloStampaFotograficaFileSelec
 
 QModelIndex ArticoloStampaFotograficaFileSelectionModel::setRootPath(const QString &path)
 {
-    if (path != rootPath()) {
+    if (QDir::cleanPath(path) != rootPath()) {
         m_images.clear();
+        orderedFolder.clear();
         // What the running batch still brings belongs to the folder left: it is not kept.
         if (scalingWatcher->isRunning())
             scalingWatcher->cancel();
@@ -191,7 +190,10 @@ void ArticoloStampaFotograficaFileSelectionModel::onImageScalingFinished()
     const int results = scalingWatcher->future().resultCount();
     for (int i = 0; i < results; ++i)
         updateThumb(i);
-    loadThumbs(rootPath());
+    // The rest of the folder, once it is read and in order: a folder still being read gets its
+    // batch after its files in view.
+    if (orderedFolder == rootPath())
+        loadThumbs(rootPath());
 }
 
 QString ArticoloStampaFotograficaFileSelectionModel::fileSizeToString(quint64 size)

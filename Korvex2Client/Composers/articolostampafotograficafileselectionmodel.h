@@ -71,8 +71,10 @@ private:
     // that is still asked for.
     QSet<QString> batchPaths;
     QFutureWatcher<Thumb> *scalingWatcher;
-    // Folders read since the last order was set, and the timer that sets it.
+    // Folders read since the last order was set, and the timer that sets it; the folder shown,
+    // once it has been read and put in order (empty before).
     QStringList listedFolders;
+    QString orderedFolder;
     QTimer orderTimer;
     int sortColumn = 0;
     Qt::SortOrder sortOrder = Qt::AscendingOrder;

@@ -154,6 +154,7 @@ private slots:
     void typedPath();
     void thumbnailsCarryTheirFile();
     void thumbnailsAcrossFolderSwitches();
+    void folderShownAgainGetsItsThumbnails();
     void filesInViewAreReadFirst_data();
     void filesInViewAreReadFirst();
     void thumbnailTooltipShowsNamesAsText();
@@ -488,6 +489,27 @@ void TestPrintComposer::thumbnailsAcrossFolderSwitches()
         QVERIFY2(!thumb.isNull(), qPrintable(it.key()));
         QVERIFY2(TestImages::colourDistance(thumb.pixel(thumb.width() / 2, thumb.height() / 2), colourOf(1, i).rgb()) < 12,
                  qPrintable(it.key()));
+    }
+}
+
+// A folder shown again after another, with no batch running any more, has its thumbnails
+// read again (the cache holds one folder's).
+void TestPrintComposer::folderShownAgainGetsItsThumbnails()
+{
+    const QString a = folder(QStringLiteral("again-a"));
+    const QString b = folder(QStringLiteral("again-b"));
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY(writeSolid(QStringLiteral("%1/p%2.jpg").arg(a).arg(i), QSize(800, 600), Qt::red));
+        QVERIFY(writeSolid(QStringLiteral("%1/q%2.jpg").arg(b).arg(i), QSize(800, 600), Qt::blue));
+    }
+    Composer *composer = open();
+    FileModel *model = files(composer);
+    for (const QString &dir : {a, b, a}) {
+        composer->setRootPath(dir);
+        waitForFolder(composer, dir, 6);
+        QTRY_VERIFY_WITH_TIMEOUT(FileModel::m_images.size() == 6 && !model->isLoadingThumbs(), 60000);
+        for (auto it = FileModel::m_images.constBegin(); it != FileModel::m_images.constEnd(); ++it)
+            QVERIFY2(it.key().startsWith(dir + QLatin1Char('/')) && !it.value().isNull(), qPrintable(it.key()));
     }
 }
 

@@ -547,15 +547,15 @@ void ArticoloStampaFotograficaComposer::initDirSelection()
     connect(list, SIGNAL(dropFromSelectedFiles()), this, SLOT(dropFromSelectedFiles()));
     connect(list->verticalScrollBar(), SIGNAL(valueChanged(int)), this,
             SLOT(on_fileSelectionVerticalScrollBarValueChanged(int)));
-    // A folder that has just been read asks for the files in view first, as scrolling does,
-    // before the model's batch of the whole folder starts: the model has put the rows in order
-    // on the same notice. A later new order of a folder read (a file come or renamed) asks
-    // again; the partial orders while the folder is still being read ask nothing, or the pool
-    // would read files that end up out of view.
+    // A folder that has been read and put in order asks for the files in view first, as
+    // scrolling does, before the model's batch of the whole folder starts. A later new order of
+    // a folder read (a file come or renamed) asks again; the partial orders while the folder is
+    // still being read ask nothing, or the pool would read files that end up out of view.
     const auto filesInView = [this] {
         on_fileSelectionVerticalScrollBarValueChanged(ui->listViewFileSelection->verticalScrollBar()->value());
     };
-    connect(fileSelectionModel, &QFileSystemModel::directoryLoaded, this, [this, filesInView](const QString &path) {
+    connect(fileSelectionModel, &ArticoloStampaFotograficaFileSelectionModel::folderListed, this,
+            [this, filesInView](const QString &path) {
         if (QDir(path) != QDir(fileSelectionModel->rootPath()))
             return;
         listedFolder = fileSelectionModel->rootPath();

@@ -1,7 +1,10 @@
 #include "articolostampafotograficafileselectionmodel.h"
 
+#include <algorithm>
 #include <functional>
+#include <utility>
 
+#include <QDir>
 #include <QIcon>
 #include <QTimer>
 #include <QtConcurrent>
@@ -39,16 +42,31 @@ ArticoloStampaFotograficaFileSelectionModel::ArticoloStampaFotograficaFileSelect
     brokenFileIcon();
     connect(scalingWatcher, SIGNAL(resultReadyAt(int)), this, SLOT(updateThumb(int)));
     connect(scalingWatcher, SIGNAL(finished()), this, SLOT(onImageScalingFinished()));
-    // A folder just read is put in order at once (the base model would sort it from a zero
-    // timer), so that the files in view, asked for by the views' owner on the same notice, are
-    // those the views show. The batch of the whole folder comes after them: when a batch is
-    // already running by then, its end goes on with the rest of the folder, so it is not
-    // cancelled for a batch that would read the same files behind it.
+    // A folder just read is put in order, then announced with folderListed: its rows are then
+    // those the views show, so the files in view can be asked for on that notice. The order is
+    // set from a zero timer, as the base model does, so that the window gets its turn between
+    // taking the listing in and sorting it: on a large folder each is long. The batch of the
+    // whole folder comes after the files in view: when a batch is already running by then, its
+    // end goes on with the rest of the folder, so it is not cancelled for a batch that would
+    // read the same files behind it.
+    orderTimer.setSingleShot(true);
+    orderTimer.setInterval(0);
     connect(this, &QFileSystemModel::directoryLoaded, this, [this](const QString &path) {
+        if (!listedFolders.contains(path))
+            listedFolders << path;
+        orderTimer.start();
+    });
+    connect(&orderTimer, &QTimer::timeout, this, [this] {
         sort(sortColumn, sortOrder);
-        QTimer::singleShot(0, this, [this, path] {
-            if (!scalingWatcher->isRunning())
-                loadThumbs(path);
+        const QStringList folders = std::exchange(listedFolders, QStringList());
+        const QDir shown(rootPath());
+        if (std::any_of(folders.cbegin(), folders.cend(), [&shown](const QString &folder) { return QDir(folder) == shown; }))
+            orderedFolder = rootPath();
+        for (const QString &folder : folders)
+            emit folderListed(folder);
+        QTimer::singleShot(0, this, [this] {
+            if (orderedFolder == rootPath() && !scalingWatcher->isRunning())
+                loadThumbs(rootPath());
         });
     });
 }
@@ -70,8 +88,9 @@ ArticoloStampaFotograficaFileSelectionModel::~ArticoloStampaFotograficaFileSelec
 
 QModelIndex ArticoloStampaFotograficaFileSelectionModel::setRootPath(const QString &path)
 {
-    if (path != rootPath()) {
+    if (QDir::cleanPath(path) != rootPath()) {
         m_images.clear();
+        orderedFolder.clear();
         // What the running batch still brings belongs to the folder left: it is not kept.
         if (scalingWatcher->isRunning())
             scalingWatcher->cancel();
@@ -171,7 +190,10 @@ void ArticoloStampaFotograficaFileSelectionModel::onImageScalingFinished()
     const int results = scalingWatcher->future().resultCount();
     for (int i = 0; i < results; ++i)
         updateThumb(i);
-    loadThumbs(rootPath());
+    // The rest of the folder, once it is read and in order: a folder still being read gets its
+    // batch after its files in view.
+    if (orderedFolder == rootPath())
+        loadThumbs(rootPath());
 }
 
 QString ArticoloStampaFotograficaFileSelectionModel::fileSizeToString(quint64 size)

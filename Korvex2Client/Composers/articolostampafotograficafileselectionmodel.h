@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QSize>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 // The print composer's file browser: a read-only file-system model of one folder whose files
 // show thumbnails of their images in place of file-type icons.
@@ -51,6 +53,10 @@ public:
     // Thumbnails by absolute path; a null image marks a file that could not be read.
     static QMap<QString, QImage> m_images;
 
+signals:
+    // A folder that has been read and put in order (after directoryLoaded).
+    void folderListed(const QString &path);
+
 public slots:
     void loadThumbs(QString path, QSize thumbsSize = QSize(-1, -1),
                     QFileInfoList filesToProcess = QFileInfoList());
@@ -65,6 +71,11 @@ private:
     // that is still asked for.
     QSet<QString> batchPaths;
     QFutureWatcher<Thumb> *scalingWatcher;
+    // Folders read since the last order was set, and the timer that sets it; the folder shown,
+    // once it has been read and put in order (empty before).
+    QStringList listedFolders;
+    QString orderedFolder;
+    QTimer orderTimer;
     int sortColumn = 0;
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
 };

@@ -154,6 +154,7 @@ private slots:
     void typedPath();
     void thumbnailsCarryTheirFile();
     void thumbnailsAcrossFolderSwitches();
+    void folderShownAgainGetsItsThumbnails();
     void filesInViewAreReadFirst_data();
     void filesInViewAreReadFirst();
     void thumbnailTooltipShowsNamesAsText();
@@ -491,6 +492,27 @@ void TestPrintComposer::thumbnailsAcrossFolderSwitches()
     }
 }
 
+// A folder shown again after another, with no batch running any more, has its thumbnails
+// read again (the cache holds one folder's).
+void TestPrintComposer::folderShownAgainGetsItsThumbnails()
+{
+    const QString a = folder(QStringLiteral("again-a"));
+    const QString b = folder(QStringLiteral("again-b"));
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY(writeSolid(QStringLiteral("%1/p%2.jpg").arg(a).arg(i), QSize(800, 600), Qt::red));
+        QVERIFY(writeSolid(QStringLiteral("%1/q%2.jpg").arg(b).arg(i), QSize(800, 600), Qt::blue));
+    }
+    Composer *composer = open();
+    FileModel *model = files(composer);
+    for (const QString &dir : {a, b, a}) {
+        composer->setRootPath(dir);
+        waitForFolder(composer, dir, 6);
+        QTRY_VERIFY_WITH_TIMEOUT(FileModel::m_images.size() == 6 && !model->isLoadingThumbs(), 60000);
+        for (auto it = FileModel::m_images.constBegin(); it != FileModel::m_images.constEnd(); ++it)
+            QVERIFY2(it.key().startsWith(dir + QLatin1Char('/')) && !it.value().isNull(), qPrintable(it.key()));
+    }
+}
+
 // Opening a folder reads the thumbnails of the files in view before any other file of the
 // folder, and reads each file once: the files in view are worked out once the folder is in
 // order, with all the columns the view shows, and no batch of the whole folder runs ahead of
@@ -534,9 +556,30 @@ void TestPrintComposer::filesInViewAreReadFirst()
     // Left as soon as its reads have begun.
     if (busy > 0)
         QTRY_VERIFY_WITH_TIMEOUT(!FileModel::m_images.isEmpty(), 60000);
+    // The folder is put in order in a later turn of the event loop than the one that took its
+    // listing in (on a large folder each is long work): a timer that fires on every turn ticks
+    // between the two.
+    int turns = 0;
+    int turnsAtListing = -1;
+    int turnsAtOrder = -1;
+    QTimer everyTurn;
+    everyTurn.setInterval(0);
+    connect(&everyTurn, &QTimer::timeout, [&turns] { ++turns; });
+    connect(model, &QFileSystemModel::directoryLoaded, &everyTurn, [&](const QString &path) {
+        if (QDir(path) == QDir(dir))
+            turnsAtListing = turns;
+    });
+    connect(model, &FileModel::folderListed, &everyTurn, [&](const QString &path) {
+        if (QDir(path) == QDir(dir))
+            turnsAtOrder = turns;
+    });
+    everyTurn.start();
     composer->setRootPath(dir);
     waitForFolder(composer, dir, count);
     QTRY_VERIFY_WITH_TIMEOUT(FileModel::m_images.size() == count && !model->isLoadingThumbs(), 60000);
+    everyTurn.stop();
+    QVERIFY(turnsAtListing >= 0);
+    QVERIFY2(turnsAtOrder > turnsAtListing, qPrintable(QStringLiteral("%1 %2").arg(turnsAtListing).arg(turnsAtOrder)));
 
     QStringList inView;
     const QModelIndex root = view->rootIndex();

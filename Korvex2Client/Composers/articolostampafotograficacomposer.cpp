@@ -554,18 +554,12 @@ void ArticoloStampaFotograficaComposer::initDirSelection()
     const auto filesInView = [this] {
         on_fileSelectionVerticalScrollBarValueChanged(ui->listViewFileSelection->verticalScrollBar()->value());
     };
-    connect(fileSelectionModel, &ArticoloStampaFotograficaFileSelectionModel::folderListed, this,
-            [this, filesInView](const QString &path) {
-        if (QDir(path) != QDir(fileSelectionModel->rootPath()))
-            return;
-        listedFolder = fileSelectionModel->rootPath();
-        filesInView();
-    });
+    connect(fileSelectionModel, &ArticoloStampaFotograficaFileSelectionModel::folderListed, this, filesInView);
     connect(fileSelectionModel, &QAbstractItemModel::layoutChanged, this, [this, filesInView] {
-        if (listedFolder != fileSelectionModel->rootPath())
+        if (!fileSelectionModel->isFolderInOrder())
             return;
         QTimer::singleShot(0, this, [this, filesInView] {
-            if (listedFolder == fileSelectionModel->rootPath())
+            if (fileSelectionModel->isFolderInOrder())
                 filesInView();
         });
     });
@@ -663,8 +657,6 @@ void ArticoloStampaFotograficaComposer::setDirSelectionRootIndex(const QModelInd
     const QString path = dirModel->filePath(folder);
     ui->lineEditCurrentPath->setText(path);
     ui->treeViewDirSelection->setCurrentIndex(folder);
-    if (path != fileSelectionModel->rootPath())
-        listedFolder.clear();
     setFileSelectionRootIndex(fileSelectionModel->setRootPath(path));
 }
 

@@ -194,9 +194,6 @@ private:
     ViewEvent lastViewEvent;
     OrdiniLocal ordiniLocal;
     bool filesNotFoundAlertShown = false;
-    // The folder of the browser whose reading has ended last: until then, a new order of its
-    // rows is not the order of the whole folder.
-    QString listedFolder;
 
     QMap<int, QString> defaultCarteMap;
     QMap<int, QString> defaultFormatiMap;

@@ -42,13 +42,13 @@ ArticoloStampaFotograficaFileSelectionModel::ArticoloStampaFotograficaFileSelect
     brokenFileIcon();
     connect(scalingWatcher, SIGNAL(resultReadyAt(int)), this, SLOT(updateThumb(int)));
     connect(scalingWatcher, SIGNAL(finished()), this, SLOT(onImageScalingFinished()));
-    // A folder just read is put in order, then announced with folderListed: its rows are then
-    // those the views show, so the files in view can be asked for on that notice. The order is
-    // set from a zero timer, as the base model does, so that the window gets its turn between
-    // taking the listing in and sorting it: on a large folder each is long. The batch of the
-    // whole folder comes after the files in view: when a batch is already running by then, its
-    // end goes on with the rest of the folder, so it is not cancelled for a batch that would
-    // read the same files behind it.
+    // The folder shown is put in order once it has been read, then announced with
+    // folderListed: its rows are then those the views show, so the files in view can be asked
+    // for on that notice. The order is set from a zero timer, as the base model does, so that
+    // the window gets its turn between taking the listing in and sorting it: on a large folder
+    // each is long. The batch of the whole folder comes after the files in view: when a batch
+    // is already running by then, its end goes on with the rest of the folder, so it is not
+    // cancelled for a batch that would read the same files behind it.
     orderTimer.setSingleShot(true);
     orderTimer.setInterval(0);
     connect(this, &QFileSystemModel::directoryLoaded, this, [this](const QString &path) {
@@ -60,12 +60,12 @@ ArticoloStampaFotograficaFileSelectionModel::ArticoloStampaFotograficaFileSelect
         sort(sortColumn, sortOrder);
         const QStringList folders = std::exchange(listedFolders, QStringList());
         const QDir shown(rootPath());
-        if (std::any_of(folders.cbegin(), folders.cend(), [&shown](const QString &folder) { return QDir(folder) == shown; }))
-            orderedFolder = rootPath();
-        for (const QString &folder : folders)
-            emit folderListed(folder);
+        if (std::none_of(folders.cbegin(), folders.cend(), [&shown](const QString &folder) { return QDir(folder) == shown; }))
+            return;
+        orderedFolder = rootPath();
+        emit folderListed(orderedFolder);
         QTimer::singleShot(0, this, [this] {
-            if (orderedFolder == rootPath() && !scalingWatcher->isRunning())
+            if (isFolderInOrder() && !scalingWatcher->isRunning())
                 loadThumbs(rootPath());
         });
     });
@@ -98,6 +98,11 @@ QModelIndex ArticoloStampaFotograficaFileSelectionModel::setRootPath(const QStri
         batchPaths.clear();
     }
     return QFileSystemModel::setRootPath(path);
+}
+
+bool ArticoloStampaFotograficaFileSelectionModel::isFolderInOrder() const
+{
+    return !orderedFolder.isEmpty() && orderedFolder == rootPath();
 }
 
 bool ArticoloStampaFotograficaFileSelectionModel::isLoadingThumbs() const
@@ -192,7 +197,7 @@ void ArticoloStampaFotograficaFileSelectionModel::onImageScalingFinished()
         updateThumb(i);
     // The rest of the folder, once it is read and in order: a folder still being read gets its
     // batch after its files in view.
-    if (orderedFolder == rootPath())
+    if (isFolderInOrder())
         loadThumbs(rootPath());
 }
 

@@ -46,6 +46,8 @@ public:
     static QImage scale(const QFileInfo &file, const QSize &box);
     static QString fileSizeToString(quint64 size);
 
+    // Whether the folder shown has been read and put in order (folderListed has come for it).
+    bool isFolderInOrder() const;
     bool isLoadingThumbs() const;
 
     // The box thumbnails are scaled into (240 x 240 after construction).
@@ -54,7 +56,7 @@ public:
     static QMap<QString, QImage> m_images;
 
 signals:
-    // A folder that has been read and put in order (after directoryLoaded).
+    // The folder shown has been read and put in order (after directoryLoaded).
     void folderListed(const QString &path);
 
 public slots:

@@ -59,7 +59,7 @@ bool handOver(QWidget *parent, const QString &program, const QString &workingDir
     UpdatePackage::Launcher *launcher = UpdatePackage::Launcher::instance();
     if (!launcher->startDetached(program, {}, workingDir)) {
         if (wasSending && KorvexGlobals::utente)
-            queue->startUpload();
+            queue->restartUpload();
         QMessageBox::warning(parent, tr("Aggiornamento Applicazione"),
                              failureText(tr("Impossibile avviare il programma %1.").arg(program)), QMessageBox::Ok);
         return false;

@@ -119,11 +119,11 @@ bool OrdineUpload::append(OrdiniLocal::OrdineLocal ordine)
     if (at < 0) {
         queue.append(ordine);
     } else if (worker && !m_stopping && ordine.Uuid == m_currentUuid) {
-        // The order being sent has changed: its worker stops, and sending starts again from
-        // the order files once it has.
+        // The order being sent has changed: its worker stops, and the run goes on from the
+        // order files once it has.
         terminateUpload();
         queue[at] = ordine;
-        startUpload();
+        restartUpload();
     } else {
         queue[at] = ordine;
     }
@@ -133,15 +133,26 @@ bool OrdineUpload::append(OrdiniLocal::OrdineLocal ordine)
 
 void OrdineUpload::startUpload()
 {
-    if (!worker) {
-        m_skippedThisRun.clear();
-        m_sentThisRun = false;
-    }
+    // A new run, unless one is going on; one asked for while the worker ends begins once it
+    // has ended.
+    if (!worker || m_stopping)
+        m_newRunPending = true;
+    startNext();
+}
+
+void OrdineUpload::restartUpload()
+{
     startNext();
 }
 
 void OrdineUpload::startNext()
 {
+    if (!worker && m_newRunPending) {
+        // What earlier runs skipped or sent is forgotten.
+        m_newRunPending = false;
+        m_skippedThisRun.clear();
+        m_sentThisRun = false;
+    }
     loadQueue();
     if (worker) {
         if (m_stopping)
@@ -211,7 +222,7 @@ void OrdineUpload::stopUpload()
     m_afterWorker = AfterWorker::Nothing;
     if (m_startPending) {
         m_startPending = false;
-        startUpload();
+        startNext();
     } else if (after != AfterWorker::Nothing) {
         // The order files say what is left: orders queued since the last one ended, while its
         // worker was still ending, go out too.
@@ -269,7 +280,7 @@ bool OrdineUpload::removeItem(QString Uuid, bool deleteFile)
         if (deleteFile)
             m_deleteAfterWorker.append(removed);
         if (restart)
-            startUpload();
+            restartUpload();
     } else if (deleteFile) {
         deleteOrderFile(removed);
     }

@@ -29,7 +29,13 @@ public:
 
     void loadQueue();
     bool append(OrdiniLocal::OrdineLocal ordine);
+    // A run asked for by the customer or by the program (login, automatic start, "Start", a
+    // window's send): reloads the queue and starts sending when idle. A new run forgets what
+    // earlier runs skipped and sent.
     void startUpload();
+    // Goes on with the run that a stop interrupted (an edit or an update stopped the order
+    // being sent): as startUpload, keeping what this run skipped and sent.
+    void restartUpload();
     void terminateUpload();
     void clearUploads();
     bool removeItem(QString Uuid, bool deleteFile);
@@ -45,7 +51,7 @@ public:
     // A stop was asked for and the worker's thread has not ended yet (processingUploads()
     // stays true until then).
     bool isStopping() const;
-    // An order went to the laboratory since the queue was last started.
+    // An order went to the laboratory in this run (since startUpload last began one).
     bool orderSentThisRun() const;
     // Since the queue was made, a worker of it sent the order or found it sent before.
     bool wasSent(const QString &uuid) const;
@@ -113,10 +119,11 @@ private:
     QString m_currentUuid;
     OrdiniLocal::OrdineLocal m_current;
     bool m_stopping = false;         // the worker was asked to stop
-    bool m_startPending = false;     // startUpload asked for while the worker ends
+    bool m_startPending = false;     // a start asked for while the worker ends
+    bool m_newRunPending = false;    // the next start begins a new run
     AfterWorker m_afterWorker = AfterWorker::Nothing;
     QList<OrdiniLocal::OrdineLocal> m_deleteAfterWorker; // files removed once the worker ended
-    // Since the queue was last started: orders skipped by a worker, or sent with an order file
+    // In this run: orders skipped by a worker, or sent with an order file
     // that could not be removed; a reload leaves them out.
     QSet<QString> m_skippedThisRun;
     bool m_sentThisRun = false;

@@ -1,6 +1,7 @@
 #include "editedorderwriter.h"
 
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMutexLocker>
@@ -133,17 +134,26 @@ void EditedOrderWriter::writeNow()
                 if (q) {
                     q->removeItem(m_ordine.Uuid, false);
                     if (m_wasRunning && !q->processingUploads())
-                        q->startUpload();
+                        q->restartUpload();
                 }
                 finish(sent ? SentMeanwhile : RemovedMeanwhile);
                 return;
             }
             OrdiniLocal::OrdineLocal onDisk;
-            // A file that cannot be read any more carries no upload state: its rows go again.
-            if (OrdineFile::read(path, store, onDisk))
-                carryUploadState(m_ordine, onDisk);
-            else
-                carryUploadState(m_ordine, OrdiniLocal::OrdineLocal());
+            QString readError;
+            if (!OrdineFile::read(path, store, onDisk, &readError)) {
+                // Its upload state (the order's id at the laboratory, the rows sent) cannot be
+                // known: written over, the order would go out again as a new one. The file
+                // stays as it is, as the queue and the order manager leave a damaged file.
+                lock.unlock();
+                if (q && m_wasRunning && !q->processingUploads())
+                    q->restartUpload();
+                finish(Failed, tr("Il file dell'ordine %1 non si può leggere (%2): non è stato modificato.")
+                                   .arg(QDir::toNativeSeparators(path),
+                                        readError.isEmpty() ? tr("file non trovato") : readError));
+                return;
+            }
+            carryUploadState(m_ordine, onDisk);
         }
         saved = store.SaveXML(m_ordine, QString(), &error);
     }
@@ -156,7 +166,7 @@ void EditedOrderWriter::writeNow()
                 q->removeItem(m_ordine.Uuid, false);
         }
         if (m_wasRunning && !q->processingUploads())
-            q->startUpload();
+            q->restartUpload();
     }
     finish(saved ? Saved : Failed, error);
 }

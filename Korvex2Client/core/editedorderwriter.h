@@ -17,13 +17,14 @@ class OrdineUpload;
 //     with a wait cursor, and a second write is refused (isBusy());
 //  2. the order file is read again under the engine's order-file lock. Nothing is written for an
 //     order that the queue reported sent (SentMeanwhile), nor for one whose file is gone
-//     otherwise: it was removed meanwhile (RemovedMeanwhile);
+//     otherwise: it was removed meanwhile (RemovedMeanwhile), nor over a file that cannot be
+//     read (Failed, naming the file and the reason; the file is kept as it is);
 //  3. each row keeps the upload state (WsFileId, Inviata) of the file's row only when it is the
 //     same row: same path and size, and for prints the same product and transformation; the
 //     order keeps the file's WsId;
 //  4. the file is written over atomically; on failure the reason is given and nothing is queued;
 //  5. an active order goes into the queue, an inactive one out of it;
-//  6. the queue starts again if it was running.
+//  6. the queue goes on if it was running (the same run: restartUpload).
 //
 // The result comes with finished(), never from inside write().
 class EditedOrderWriter : public QObject

@@ -45,6 +45,8 @@ private slots:
     void editsWhileSendingReachTheLabOnce();
     void failedWriteLeavesFileAndQueue_data();
     void failedWriteLeavesFileAndQueue();
+    void unreadableOrderFileIsNotWrittenOver_data();
+    void unreadableOrderFileIsNotWrittenOver();
 
 private:
     OrdiniLocal::OrdineLocal savedOrder(int prints);
@@ -427,6 +429,58 @@ void TestEditedOrder::failedWriteLeavesFileAndQueue()
     if (queuedBefore)
         QCOMPARE(queue.ordineAtIndex(0).Note, ordine.Note);
     QVERIFY(!queue.processingUploads());
+}
+
+void TestEditedOrder::unreadableOrderFileIsNotWrittenOver_data()
+{
+    QTest::addColumn<QByteArray>("damage");
+    QTest::newRow("cut short") << QByteArray("half");
+    QTest::newRow("not an order") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0");
+}
+
+void TestEditedOrder::unreadableOrderFileIsNotWrittenOver()
+{
+    QFETCH(QByteArray, damage);
+    // A partly sent order: its id at the laboratory and its first row are in its file.
+    OrdiniLocal::OrdineLocal ordine = savedOrder(2);
+    OrdiniLocal::OrdineLocal onDisk = ordine;
+    onDisk.righeStampa[0].Inviata = true;
+    onDisk.righeStampa[0].WsFileId = QStringLiteral("file-sent-before");
+    onDisk.WsId = QStringLiteral("order-registered-before");
+    QVERIFY(m_fixture->save(onDisk));
+    OrdineUpload queue;
+    queue.loadQueue();
+    QCOMPARE(queue.queueSize(), 1);
+
+    // Then the file can no longer be read.
+    const QString path = OrdineFile::path(KorvexGlobals::ordersQueuePath(), ordine.Uuid);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    bytes = damage == "half" ? bytes.left(bytes.size() / 2) : damage;
+    QVERIFY(file.resize(0));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    file.close();
+
+    // The window writes its copy, which knows nothing of what was sent.
+    OrdiniLocal::OrdineLocal edited = ordine;
+    edited.Note = QStringLiteral("nota modificata");
+    EditedOrderWriter writer(&queue);
+    EditedOrderWriter::Outcome result = EditedOrderWriter::Saved;
+    OrdiniLocal::OrdineLocal written;
+    QString error;
+    QVERIFY(writeAndWait(writer, edited, true, result, written, error));
+    QCOMPARE(result, EditedOrderWriter::Failed);
+    // The customer is told which file and why.
+    QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("non si può leggere")), qPrintable(error));
+    // The file is kept as it was, byte for byte, and nothing went to the laboratory.
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), bytes);
+    QCOMPARE(queue.queueSize(), 1);
+    QCOMPARE(queue.ordineAtIndex(0).Note, ordine.Note);
+    QVERIFY(!queue.processingUploads());
+    QCOMPARE(m_fixture->lab().counts().orders, 0);
 }
 
 QTEST_MAIN(TestEditedOrder)

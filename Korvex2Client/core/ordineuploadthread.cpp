@@ -42,6 +42,13 @@ struct FilesMissing
 {
 };
 
+// Thrown when the order's own file has gone before the laboratory holds the order: another
+// program removed it (this one's queue stops a worker before it removes that worker's order
+// file), most likely because it sent the order. Ends the run with the order skipped.
+struct OrderFileRemoved
+{
+};
+
 QString fromUtf8(const std::string &text)
 {
     return QString::fromUtf8(text.data(), int(text.size()));
@@ -196,6 +203,9 @@ void OrdineUploadThread::run()
         finish(Outcome::Stopped);
     } catch (const FilesMissing &) {
         finish(Outcome::FilesMissing, QString(), missingFiles());
+    } catch (const OrderFileRemoved &) {
+        qDebug().noquote() << tr("Ordine n: %1 - Saltato (%2)").arg(m_uuid, QStringLiteral("file dell'ordine rimosso"));
+        finish(Outcome::Skipped);
     } catch (const Korvex2Exception &e) {
         finish(m_stopRequested.load() ? Outcome::Stopped : Outcome::Error, fromUtf8(e.message));
     } catch (...) {
@@ -208,8 +218,17 @@ void OrdineUploadThread::run()
     dropFtpCourier();
 }
 
+void OrdineUploadThread::throwIfOrderFileRemoved() const
+{
+    if (!QFileInfo::exists(OrdineFile::path(m_ordersFolder, m_uuid)))
+        throw OrderFileRemoved();
+}
+
 void OrdineUploadThread::runOrder()
 {
+    // An order whose file has gone is nobody's to send any more.
+    throwIfOrderFileRemoved();
+
     // 1. Every row's file must be there, also for an order that is then skipped.
     if (!checkFiles())
         return;
@@ -302,6 +321,8 @@ void OrdineUploadThread::runOrder()
 
 void OrdineUploadThread::sendOrderRecord(Ordine *ordine)
 {
+    // The last look before the laboratory takes the order.
+    throwIfOrderFileRemoved();
     const QString prefix = tr("Impossibile inserire l'ordine:\r\n");
     try {
         bool accepted = false;
@@ -640,8 +661,11 @@ void OrdineUploadThread::saveProgress()
             onDisk.Inviato = ordineLocal.Inviato;
         }
     } else if (!QFileInfo::exists(filePath)) {
-        // The order was deleted meanwhile: it is not brought back.
+        // The order was deleted meanwhile: it is not brought back. Unless the laboratory holds
+        // it already, the run ends here.
         qDebug().noquote() << QStringLiteral("Ordine n: %1 - file dell'ordine rimosso, non salvato").arg(m_uuid);
+        if (!m_orderRecorded)
+            throw OrderFileRemoved();
         return;
     } else {
         qWarning().noquote() << QStringLiteral("Ordine n: %1 - file dell'ordine illeggibile (%2), riscritto")

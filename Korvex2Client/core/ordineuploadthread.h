@@ -39,7 +39,8 @@ class Utente;
 // OrdineFile::orderFileMutex().
 //
 // Every run ends with exactly one of orderTerminated, errorOccurred, filesNotFound and
-// uploadStopped, and no exception leaves it. requestStop() asks the run to end at its next
+// uploadStopped, and no exception leaves it. An order whose file another program removed
+// before the laboratory took it ends as skipped, with nothing more sent. requestStop() asks the run to end at its next
 // safe point (between rows, between upload attempts; an FTP transfer in progress is
 // aborted); a stop never falls between an answer of the laboratory and the order-file save
 // that records it.
@@ -117,6 +118,8 @@ private:
     void dropFtpCourier();
     QList<QFileInfo> missingFiles() const;
     void throwIfStopRequested() const;
+    // The order file must still be there while the order is not yet the laboratory's.
+    void throwIfOrderFileRemoved() const;
     void pauseBeforeAttempt(int attempt);
     void saveProgress();
     void finish(Outcome outcome, const QString &message = QString(),

@@ -14,7 +14,9 @@
 #include "enginefixture.h"
 #include "korvexglobals.h"
 #include "labsimulator.h"
+#include "ordinefile.h"
 #include "ordineupload.h"
+#include "undeletablequeue.h"
 #include "utente.h"
 
 namespace {
@@ -76,6 +78,10 @@ private slots:
     void cancelTheOrderBeingSent();
     void prioritiesWrittenWhileSendingKeepTheRows();
     void orderQueuedAsTheLastOneEnds();
+    void orderWhoseFileAnotherProgramRemovedIsNotRegistered_data();
+    void orderWhoseFileAnotherProgramRemovedIsNotRegistered();
+    void runRemembersWhatItSentAcrossTheQueuesRestarts();
+    void runRemembersItsUndeletableOrderAcrossARestart();
 
 private:
     OrdiniLocal::OrdineLocal savedOrder(const QString &note, int prints, int files, int seed);
@@ -369,6 +375,142 @@ void TestUploadSend::orderQueuedAsTheLastOneEnds()
     QCOMPARE(lab.orders.at(1).note, QStringLiteral("accodato"));
     const QString fault = m_fixture->checkNoDuplicateOrOrphan();
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
+}
+
+void TestUploadSend::orderWhoseFileAnotherProgramRemovedIsNotRegistered_data()
+{
+    // Where the worker is when another program (another copy on the profile, which sent the
+    // order) removes the order file.
+    QTest::addColumn<QString>("moment");
+    QTest::newRow("its file record being made") << QStringLiteral("inserisciFile");
+    QTest::newRow("its file going to the server") << QStringLiteral("ftp");
+    // All its rows went up in an earlier run: the next call would register the order.
+    QTest::newRow("its sent rows being looked up") << QStringLiteral("listaFile");
+}
+
+void TestUploadSend::orderWhoseFileAnotherProgramRemovedIsNotRegistered()
+{
+    QFETCH(QString, moment);
+    LabSimulator &lab = m_fixture->lab();
+    const OrdiniLocal::OrdineLocal removed = savedOrder(QStringLiteral("rimosso"), 0, 1, 12);
+    if (moment == QLatin1String("listaFile")) {
+        // A first run sends the row and fails on the order record.
+        QVERIFY(lab.injectFault(QStringLiteral("inserisciOrdine"), QStringLiteral("Servizio non disponibile")));
+        OrdineUpload first;
+        QSignalSpy error(&first, &OrdineUpload::errorOccurred);
+        first.startUpload();
+        QVERIFY(error.wait(60000));
+        QTRY_VERIFY_WITH_TIMEOUT(!first.processingUploads(), 60000);
+        QCOMPARE(m_fixture->sentRows(removed.Uuid), 1);
+        QVERIFY(lab.resetKnobs());
+    }
+    const OrdiniLocal::OrdineLocal next = savedOrder(QStringLiteral("successivo"), 0, 1, 13);
+    QVERIFY(lab.clearRequests());
+    if (moment == QLatin1String("ftp"))
+        QVERIFY(lab.holdFtpUploads(1));
+    else
+        QVERIFY(lab.holdAnswer(moment, 1));
+
+    OrdineUpload queue;
+    SignalLog log(queue);
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    queue.startUpload();
+    if (moment == QLatin1String("ftp"))
+        QTRY_COMPARE_WITH_TIMEOUT(lab.heldFtpUploads(), 1, 60000);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(lab.heldCalls(), 1, 60000);
+    QVERIFY(queue.isSending(removed.Uuid));
+    QVERIFY(QFile::remove(OrdineFile::path(KorvexGlobals::ordersQueuePath(), removed.Uuid)));
+    QVERIFY(moment == QLatin1String("ftp") ? lab.releaseFtpUploads() : lab.releaseHeld());
+
+    // The order ends as not sent, and the queue goes on with the next one.
+    QVERIFY(finished.wait(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 60000);
+    QVERIFY(!queue.wasSent(removed.Uuid));
+    QVERIFY(queue.wasSent(next.Uuid));
+    QVERIFY(!log.entries.filter(QStringLiteral("error")).size());
+    const QJsonArray registered = lab.requests(QStringLiteral("inserisciOrdine"));
+    QCOMPARE(registered.size(), 1);
+    const EngineFixture::LabState labState = m_fixture->labState();
+    QCOMPARE(labState.orders.size(), 1);
+    QCOMPARE(labState.orders.at(0).note, QStringLiteral("successivo"));
+    // Its file is not brought back.
+    QVERIFY(!m_fixture->orderFileExists(removed.Uuid));
+    QVERIFY(!m_fixture->orderFileExists(next.Uuid));
+}
+
+void TestUploadSend::runRemembersWhatItSentAcrossTheQueuesRestarts()
+{
+    const OrdiniLocal::OrdineLocal sent = savedOrder(QStringLiteral("inviato"), 0, 1, 14);
+    const OrdiniLocal::OrdineLocal removed = savedOrder(QStringLiteral("rimosso"), 0, 1, 15);
+    const OrdiniLocal::OrdineLocal cancelled = savedOrder(QStringLiteral("annullato"), 0, 1, 16);
+    // The first order's file record goes; the next two wait at theirs.
+    LabSimulator &lab = m_fixture->lab();
+    QVERIFY(lab.holdAnswer(QStringLiteral("inserisciFile"), 2, 1));
+
+    OrdineUpload queue;
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    queue.startUpload();
+    QTRY_COMPARE_WITH_TIMEOUT(lab.heldCalls(), 1, 60000);
+    QVERIFY(queue.isSending(removed.Uuid));
+    QVERIFY(queue.orderSentThisRun());
+    // The order being sent is removed: the queue restarts itself on the next one, the same run.
+    QVERIFY(queue.removeItem(removed.Uuid, true));
+    QVERIFY(lab.releaseHeld());
+    QTRY_VERIFY_WITH_TIMEOUT(queue.isSending(cancelled.Uuid) && lab.heldCalls() == 1, 60000);
+    // The last order is cancelled: the run ends, having sent the first order.
+    QVERIFY(queue.removeItem(cancelled.Uuid, true));
+    QVERIFY(finished.count() > 0 || finished.wait(60000));
+    QVERIFY(queue.orderSentThisRun());
+    QVERIFY(lab.releaseHeld());
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 60000);
+    QVERIFY(queue.orderSentThisRun());
+    QVERIFY(queue.wasSent(sent.Uuid));
+    const EngineFixture::LabState labState = m_fixture->labState();
+    QCOMPARE(labState.orders.size(), 1);
+    QCOMPARE(labState.orders.at(0).note, QStringLiteral("inviato"));
+
+    // A run begun anew forgets it.
+    queue.startUpload();
+    QVERIFY(!queue.orderSentThisRun());
+}
+
+void TestUploadSend::runRemembersItsUndeletableOrderAcrossARestart()
+{
+    // An order the laboratory has, whose file cannot be removed, then one to send.
+    OrdiniLocal::OrdineLocal kept = EngineFixture::order();
+    kept.Inviato = true;
+    kept.WsId = QStringLiteral("O1");
+    kept.Data = QDateTime::currentDateTime().addSecs(-5000);
+    QVERIFY(m_fixture->save(kept));
+    const OrdiniLocal::OrdineLocal changed = savedOrder(QStringLiteral("cambiato"), 0, 1, 17);
+    LabSimulator &lab = m_fixture->lab();
+    QVERIFY(lab.holdAnswer(QStringLiteral("inserisciFile"), 1));
+
+    UndeletableQueue queue;
+    queue.kept.insert(kept.Uuid);
+    QSignalSpy notRemoved(&queue, &OrdineUpload::orderFileNotRemoved);
+    QSignalSpy started(&queue, &OrdineUpload::startProcessingQueue);
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    queue.startUpload();
+    QTRY_COMPARE_WITH_TIMEOUT(lab.heldCalls(), 1, 60000);
+    QVERIFY(queue.isSending(changed.Uuid));
+    QCOMPARE(notRemoved.count(), 1);
+    // The order being sent changes (a composer saved it): the queue restarts itself.
+    OrdiniLocal::OrdineLocal edited = changed;
+    edited.Note = QStringLiteral("cambiato ancora");
+    QVERIFY(m_fixture->save(edited));
+    QVERIFY(queue.append(edited));
+    QVERIFY(lab.releaseHeld());
+    QVERIFY(finished.wait(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 60000);
+    // The order whose file stays is not met again in this run.
+    QCOMPARE(notRemoved.count(), 1);
+    QCOMPARE(started.count(), 3);
+    const EngineFixture::LabState labState = m_fixture->labState();
+    QCOMPARE(labState.orders.size(), 1);
+    QCOMPARE(labState.orders.at(0).note, QStringLiteral("cambiato ancora"));
+    QVERIFY(m_fixture->orderFileExists(kept.Uuid));
 }
 
 QTEST_GUILESS_MAIN(TestUploadSend)

@@ -1,6 +1,8 @@
 #include <QApplication>
 
+#include "korvexglobals.h"
 #include "magickimage.h"
+#include "profilelock.h"
 #include "startup.h"
 
 int main(int argc, char *argv[])
@@ -11,5 +13,11 @@ int main(int argc, char *argv[])
     MagickImage::initialise();
     Startup::configureApplication(app, QCoreApplication::arguments());
     Startup::loadQtTranslations(app);
+    // Held until the process ends: the profile's settings, database and orders are this
+    // copy's alone.
+    ProfileLock lock(KorvexGlobals::appDataPath);
+    int code = 0;
+    if (!Startup::lockProfile(lock, &code))
+        return code;
     return Startup::runMainWindow(app);
 }

@@ -4,15 +4,34 @@
 #include <QDebug>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QMessageBox>
 #include <QStringList>
 #include <QTranslator>
 
 #include "korvexglobals.h"
 #include "mainwindow.h"
 #include "ordineupload.h"
+#include "profilelock.h"
 #include "session.h"
 
 namespace Startup {
+
+namespace {
+
+const char baseApplicationName[] = "Korvex2";
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Startup", text);
+}
+
+// The profile suffix of the running program (empty for the plain profile).
+QString profileName()
+{
+    return QCoreApplication::applicationName().mid(int(qstrlen(baseApplicationName)));
+}
+
+} // namespace
 
 void configureApplication(QApplication &app, const QStringList &arguments)
 {
@@ -29,7 +48,7 @@ void configureApplication(QApplication &app, const QStringList &arguments)
     app.setOrganizationName(QStringLiteral("Vendrel"));
     app.setOrganizationDomain(QStringLiteral("vendrel.example"));
 
-    QString name = QStringLiteral("Korvex2");
+    QString name = QString::fromLatin1(baseApplicationName);
     if (arguments.size() > 1) {
         name += arguments.at(1);
         KorvexGlobals::appDataPath = QDir::homePath() + QStringLiteral("/.") + name;
@@ -51,6 +70,43 @@ bool loadQtTranslations(QApplication &app)
     }
     QCoreApplication::installTranslator(translator);
     return true;
+}
+
+bool lockProfile(ProfileLock &lock, int *exitCode)
+{
+    const ProfileLock::Result result = lock.acquire(ProfileLock::takePredecessorFromEnvironment());
+    if (result == ProfileLock::Result::Acquired)
+        return true;
+
+    if (result == ProfileLock::Result::Failed) {
+        qWarning().noquote() << QStringLiteral("Profilo non bloccato: %1").arg(lock.errorString());
+        QMessageBox::critical(nullptr, tr("Impossibile avviare l'applicazione"),
+                              tr("Impossibile riservare il profilo a questo programma: %1.\r\n\r\n"
+                                 "Liberare spazio sul disco o controllare la cartella %2, poi riaprire il "
+                                 "programma.")
+                                  .arg(lock.errorString(), QDir::toNativeSeparators(KorvexGlobals::appDataPath)),
+                              QMessageBox::Ok);
+        *exitCode = -1;
+        return false;
+    }
+
+    const ProfileLock::Owner owner = lock.owner();
+    const QString profile = profileName();
+    qDebug().noquote() << QStringLiteral("Profilo già in uso (processo %1 su %2)").arg(owner.pid).arg(owner.hostName);
+    QString text;
+    if (!owner.onThisMachine) {
+        text = profile.isEmpty()
+                   ? tr("Il programma è già aperto sul computer %1.").arg(owner.hostName)
+                   : tr("Il programma è già aperto con il profilo \"%1\" sul computer %2.").arg(profile, owner.hostName);
+        text += QStringLiteral("\r\n\r\n") + tr("Chiudilo su quel computer prima di aprirlo qui.");
+    } else {
+        text = profile.isEmpty() ? tr("Il programma è già aperto.")
+                                 : tr("Il programma è già aperto con il profilo \"%1\".").arg(profile);
+        text += QStringLiteral("\r\n\r\n") + tr("Usa la finestra già aperta (anche se ridotta a icona).");
+    }
+    QMessageBox::information(nullptr, tr("Programma già aperto"), text, QMessageBox::Ok);
+    *exitCode = 0;
+    return false;
 }
 
 void shutdownUploadQueue()

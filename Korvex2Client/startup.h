@@ -1,5 +1,6 @@
 #pragma once
 
+class ProfileLock;
 class QApplication;
 class QStringList;
 
@@ -15,6 +16,13 @@ void configureApplication(QApplication &app, const QStringList &arguments);
 // ("Sì", "No", "Mostra dettagli..."), the file dialogs, the context menus of the fields.
 // Read from Qt's translations folder; without them the texts stay English, and false.
 bool loadQtTranslations(QApplication &app);
+
+// Takes the profile's lock (one running copy per profile) before anything of the profile is
+// read. A copy that another running copy holds the lock against tells the customer so and
+// ends with exit code 0; a lock that cannot be made is told with its reason, exit code -1.
+// False in both cases, with the code in *exitCode. A program started by an update to
+// replace this one waits a while for its predecessor to let the lock go.
+bool lockProfile(ProfileLock &lock, int *exitCode);
 
 // Shows the main window and runs the event loop. Returns the loop's exit code, or -1 when
 // the settings or the local database could not be loaded. Before the main window goes, an

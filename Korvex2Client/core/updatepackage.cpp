@@ -21,6 +21,7 @@
 #include "korvex2exception.h"
 #include "korvexglobals.h"
 #include "ordineupload.h"
+#include "profilelock.h"
 
 namespace UpdatePackage {
 
@@ -450,7 +451,14 @@ Launcher::~Launcher() = default;
 
 bool Launcher::startDetached(const QString &program, const QStringList &arguments, const QString &workingDir)
 {
-    return QProcess::startDetached(program, arguments, workingDir);
+    // The new program finds this one's process id in its environment and waits for this one
+    // to let the profile's lock go as it ends.
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingDir);
+    process.setProcessEnvironment(ProfileLock::successorEnvironment());
+    return process.startDetached();
 }
 
 void Launcher::quitProgram()

@@ -52,7 +52,8 @@ class Launcher
 {
 public:
     virtual ~Launcher();
-    // Starts `program` detached, with an argument list; false when it did not start.
+    // Starts `program` detached, with an argument list, as the successor of this process on
+    // the profile (ProfileLock); false when it did not start.
     virtual bool startDetached(const QString &program, const QStringList &arguments, const QString &workingDir);
     // Ends the program through its event loop, with exit code 0.
     virtual void quitProgram();

@@ -1,0 +1,90 @@
+// The program's start as main() runs it, up to the main window: identity from the command
+// line, then the profile's lock. A copy that gets the lock holds it until it is killed (mode
+// "hold") or ends at once (mode "once"). The message boxes of the start are answered with OK.
+//
+//   gui_startupchild <status file, or - for standard output> <hold|once> [profile]
+//
+// What happened goes to the status file, one line each, as it happens:
+//   waiting            the lock is the predecessor's, and this copy waits for it
+//   box <title>\t<text> a message box the start showed (line breaks as \n)
+//   locked <pid>       the lock is this process's
+//   exit <code>        the start ended the program with this code
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "korvexglobals.h"
+#include "modalanswerer.h"
+#include "profilelock.h"
+#include "startup.h"
+
+namespace {
+
+QString statusPath;
+
+void status(const QString &line)
+{
+    QFile file;
+    const bool opened = statusPath == QLatin1String("-")
+                            ? file.open(stdout, QIODevice::WriteOnly | QIODevice::Text)
+                            : (file.setFileName(statusPath),
+                               file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text));
+    if (opened) {
+        file.write(line.toUtf8() + '\n');
+        file.flush();
+    }
+}
+
+QtMessageHandler previousHandler = nullptr;
+
+void watchLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1String("programma precedente")))
+        status(QStringLiteral("waiting"));
+    previousHandler(type, context, message);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() < 3)
+        return 2;
+    statusPath = arguments.at(1);
+    const bool hold = arguments.at(2) == QLatin1String("hold");
+    QStringList programArguments{arguments.at(0)};
+    if (arguments.size() > 3)
+        programArguments << arguments.at(3);
+
+    previousHandler = qInstallMessageHandler(watchLog);
+    Startup::configureApplication(app, programArguments);
+
+    ModalAnswerer answerer;
+    for (int i = 0; i < 4; ++i) {
+        answerer.answerWith([](QWidget *box) {
+            auto *message = qobject_cast<QMessageBox *>(box);
+            if (!message)
+                return;
+            QString text = message->text();
+            text.replace(QLatin1String("\r\n"), QLatin1String("\\n")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+            status(QStringLiteral("box %1\t%2").arg(message->windowTitle(), text));
+            message->button(QMessageBox::Ok)->click();
+        });
+    }
+
+    ProfileLock lock(KorvexGlobals::appDataPath);
+    int code = 0;
+    if (!Startup::lockProfile(lock, &code)) {
+        status(QStringLiteral("exit %1").arg(code));
+        return code;
+    }
+    status(QStringLiteral("locked %1").arg(QCoreApplication::applicationPid()));
+    if (!hold)
+        return 0;
+    return app.exec();
+}

@@ -1,0 +1,298 @@
+// One running copy per profile: copies of the program's start in processes of their own
+// (gui_startupchild runs main()'s steps up to the main window), on profiles in a private home.
+
+#include <csignal>
+#include <memory>
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "filesizelimit.h"
+#include "profilelock.h"
+
+namespace {
+
+// A copy of the program's start, reporting on its standard output.
+class Copy
+{
+public:
+    Copy(const QString &home, const QString &mode, const QString &profile, qint64 predecessor = 0)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+        environment.remove(QString::fromLatin1(ProfileLock::predecessorVariable()));
+        if (predecessor > 0)
+            environment.insert(QString::fromLatin1(ProfileLock::predecessorVariable()), QString::number(predecessor));
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QStringList arguments{QStringLiteral("-"), mode};
+        if (!profile.isNull())
+            arguments << profile;
+        m_process.start(QStringLiteral(KORVEX_STARTUPCHILD), arguments);
+    }
+    ~Copy()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(30000);
+        }
+    }
+
+    // The first status line that starts with prefix, waiting for it while the copy runs.
+    QString waitForLine(const QString &prefix, int timeoutMs = 60000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        forever {
+            m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+            const QStringList lines = m_output.split(QLatin1Char('\n'));
+            for (int i = 0; i + 1 < lines.size(); ++i) {
+                if (lines.at(i).startsWith(prefix))
+                    return lines.at(i);
+            }
+            if (deadline.hasExpired())
+                return QString();
+            if (m_process.state() == QProcess::NotRunning) {
+                if (m_process.bytesAvailable() == 0)
+                    return QString();
+                continue;
+            }
+            m_process.waitForReadyRead(100);
+        }
+    }
+    QString output()
+    {
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+        return m_output;
+    }
+    // The exit code, once the copy has ended; -1000 if it did not end.
+    int exitCode()
+    {
+        if (!m_process.waitForFinished(60000))
+            return -1000;
+        output();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1001;
+    }
+    bool running() const { return m_process.state() == QProcess::Running; }
+    void killHard()
+    {
+        ::kill(pid_t(m_process.processId()), SIGKILL);
+        m_process.waitForFinished(30000);
+    }
+
+private:
+    QProcess m_process;
+    QString m_output;
+};
+
+// Everything under a folder, hidden files too: path, size, time of change and content.
+QMap<QString, QString> snapshot(const QString &root)
+{
+    QMap<QString, QString> files;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        QString entry = QStringLiteral("%1 %2").arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+        QFile file(path);
+        if (info.isFile() && file.open(QIODevice::ReadOnly))
+            entry += QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex());
+        files.insert(path.mid(root.size()), entry);
+    }
+    return files;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+} // namespace
+
+class TestProfileLock : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void secondCopyOnTheProfileIsRefused_data();
+    void secondCopyOnTheProfileIsRefused();
+    void lockOfAKilledCopyIsTakenOver();
+    void copiesOnOtherProfilesRunSideBySide();
+    void lockThatCannotBeMadeIsTold_data();
+    void lockThatCannotBeMadeIsTold();
+    void successorOfTheOwner_data();
+    void successorOfTheOwner();
+
+private:
+    QString dataFolder(const QString &profile) const
+    {
+        return m_home->path() + QStringLiteral("/.Korvex2") + profile;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_home;
+};
+
+void TestProfileLock::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_home->isValid());
+}
+
+void TestProfileLock::secondCopyOnTheProfileIsRefused_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain profile") << QString() << QStringLiteral("Il programma è già aperto.\\n\\n");
+    QTest::newRow("named profile") << QStringLiteral("Negozio")
+                                   << QStringLiteral("Il programma è già aperto con il profilo \"Negozio\".\\n\\n");
+}
+
+void TestProfileLock::secondCopyOnTheProfileIsRefused()
+{
+    QFETCH(QString, profile);
+    QFETCH(QString, text);
+    // The profile as a customer's: settings, catalogue, a queued order.
+    const QString folder = dataFolder(profile);
+    writeFile(folder + QStringLiteral("/korvex.s3db"), "catalogo");
+    writeFile(folder + QStringLiteral("/orders_queue/{00000000-0000-4000-8000-000000000001}.kv2"), "<Ordine/>");
+    writeFile(m_home->path() + QStringLiteral("/.config/Vendrel/Korvex2") + profile + QStringLiteral(".conf"),
+              "[General]\nUploadsAutoStart=true\n");
+
+    Copy first(m_home->path(), QStringLiteral("hold"), profile);
+    QVERIFY(first.waitForLine(QStringLiteral("locked ")).size() > 0);
+    const QMap<QString, QString> before = snapshot(m_home->path());
+
+    Copy second(m_home->path(), QStringLiteral("once"), profile);
+    QCOMPARE(second.exitCode(), 0);
+    const QString box = second.waitForLine(QStringLiteral("box "));
+    QVERIFY2(box.startsWith(QStringLiteral("box Programma già aperto\t") + text), qPrintable(box));
+    QVERIFY(box.contains(QStringLiteral("Usa la finestra già aperta")));
+    QVERIFY(!second.output().contains(QStringLiteral("locked ")));
+    // Nothing of the profile was touched, and the first copy still holds it.
+    QCOMPARE(snapshot(m_home->path()), before);
+    QVERIFY(first.running());
+    Copy third(m_home->path(), QStringLiteral("once"), profile);
+    QCOMPARE(third.exitCode(), 0);
+    QVERIFY(!third.output().contains(QStringLiteral("locked ")));
+}
+
+void TestProfileLock::lockOfAKilledCopyIsTakenOver()
+{
+    Copy killed(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    QVERIFY(killed.waitForLine(QStringLiteral("locked ")).size() > 0);
+    killed.killHard();
+    // Its lock stays behind, naming a process that no longer runs.
+    QVERIFY(QFile::exists(dataFolder(QStringLiteral("Negozio")) + QStringLiteral("/Korvex2.lock")));
+
+    Copy next(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    QVERIFY2(next.waitForLine(QStringLiteral("locked ")).size() > 0, qPrintable(next.output()));
+    QVERIFY(!next.output().contains(QStringLiteral("box ")));
+    // The lock taken over is a real one.
+    Copy another(m_home->path(), QStringLiteral("once"), QStringLiteral("Negozio"));
+    QCOMPARE(another.exitCode(), 0);
+    QVERIFY(another.output().contains(QStringLiteral("box Programma già aperto")));
+}
+
+void TestProfileLock::copiesOnOtherProfilesRunSideBySide()
+{
+    Copy first(m_home->path(), QStringLiteral("hold"), QStringLiteral("Casa"));
+    QVERIFY(first.waitForLine(QStringLiteral("locked ")).size() > 0);
+    Copy second(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    QVERIFY2(second.waitForLine(QStringLiteral("locked ")).size() > 0, qPrintable(second.output()));
+    Copy plain(m_home->path(), QStringLiteral("hold"), QString());
+    QVERIFY2(plain.waitForLine(QStringLiteral("locked ")).size() > 0, qPrintable(plain.output()));
+    for (const QString &profile : {QStringLiteral("Casa"), QStringLiteral("Negozio"), QString()})
+        QVERIFY(QFile::exists(dataFolder(profile) + QStringLiteral("/Korvex2.lock")));
+    QVERIFY(first.running() && second.running() && plain.running());
+}
+
+void TestProfileLock::lockThatCannotBeMadeIsTold_data()
+{
+    QTest::addColumn<bool>("diskFull");
+    QTest::addColumn<QString>("reason");
+    // Writes past a few bytes fail, as on a full disk.
+    QTest::newRow("disk full") << true << QStringLiteral("Korvex2.lock: File too large");
+    // Tests run as root, whom no permission stops: a file where the folder should be.
+    QTest::newRow("data folder is a file") << false << QStringLiteral("impossibile creare la cartella");
+}
+
+void TestProfileLock::lockThatCannotBeMadeIsTold()
+{
+    QFETCH(bool, diskFull);
+    QFETCH(QString, reason);
+    const QString folder = dataFolder(QStringLiteral("Negozio"));
+    if (diskFull)
+        QVERIFY(QDir().mkpath(folder));
+    else
+        writeFile(folder, "non una cartella");
+
+    std::unique_ptr<FileSizeLimit> limit;
+    if (diskFull) {
+        // The copy inherits the limit; its status goes to a pipe, which the limit spares.
+        limit = std::make_unique<FileSizeLimit>(16);
+        QVERIFY(limit->ok());
+    }
+    Copy copy(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    const int code = copy.exitCode();
+    limit.reset();
+    QCOMPARE(code, 255); // -1
+    const QString box = copy.waitForLine(QStringLiteral("box "));
+    QVERIFY2(box.startsWith(QStringLiteral("box Impossibile avviare l'applicazione\t")), qPrintable(box));
+    QVERIFY2(box.contains(reason), qPrintable(box));
+    QVERIFY(!copy.output().contains(QStringLiteral("locked ")));
+    // No lock is left behind.
+    QVERIFY(!QFileInfo(folder + QStringLiteral("/Korvex2.lock")).exists());
+}
+
+void TestProfileLock::successorOfTheOwner_data()
+{
+    QTest::addColumn<bool>("ownerIsThePredecessor");
+    // An update's new program, started by this process, which holds the lock and then ends.
+    QTest::newRow("the predecessor holds the lock") << true;
+    // The predecessor named is not the copy that holds the lock: no waiting.
+    QTest::newRow("another copy holds the lock") << false;
+}
+
+void TestProfileLock::successorOfTheOwner()
+{
+    QFETCH(bool, ownerIsThePredecessor);
+    const QString profile = QStringLiteral("Negozio");
+    ProfileLock ours(dataFolder(profile));
+    std::unique_ptr<Copy> owner;
+    if (ownerIsThePredecessor) {
+        QCOMPARE(ours.acquire(), ProfileLock::Result::Acquired);
+    } else {
+        owner = std::make_unique<Copy>(m_home->path(), QStringLiteral("hold"), profile);
+        QVERIFY(owner->waitForLine(QStringLiteral("locked ")).size() > 0);
+    }
+
+    Copy successor(m_home->path(), QStringLiteral("once"), profile, QCoreApplication::applicationPid());
+    if (!ownerIsThePredecessor) {
+        QCOMPARE(successor.exitCode(), 0);
+        QVERIFY(successor.output().contains(QStringLiteral("box Programma già aperto")));
+        QVERIFY(!successor.output().contains(QStringLiteral("waiting")));
+        return;
+    }
+    // It waits while this process holds the lock, and takes it once the lock is let go, as
+    // this process's end lets it go.
+    QVERIFY2(successor.waitForLine(QStringLiteral("waiting")).size() > 0, qPrintable(successor.output()));
+    QVERIFY(successor.running());
+    ours.release();
+    QVERIFY2(successor.waitForLine(QStringLiteral("locked ")).size() > 0, qPrintable(successor.output()));
+    QCOMPARE(successor.exitCode(), 0);
+    QVERIFY(!successor.output().contains(QStringLiteral("box ")));
+}
+
+QTEST_GUILESS_MAIN(TestProfileLock)
+#include "tst_profilelock.moc"

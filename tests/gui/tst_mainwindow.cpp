@@ -161,6 +161,7 @@ private slots:
     void ordersButtonOpensTheOrderManager();
     void stopShowsTheStripStoppingUntilTheWorkerEnds();
     void noPaymentPageForARunThatSentNothing();
+    void paymentPageForARunThatRestartedItself();
     void unreadableQueuedOrdersToldOncePerFile();
     void sentOrderWhoseFileStaysToldOnce();
 
@@ -899,8 +900,9 @@ void TestMainWindow::stopShowsTheStripStoppingUntilTheWorkerEnds()
     fixture->storeSettings(sim->baseUrl(), "demo", "demo");
     for (const char *name : {"primo.bin", "secondo.bin"})
         GuiFixture::queueFileOrder({fixture->bytesFile(name, 200000)});
-    // The worker is inside a service call when the customer stops the queue.
-    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
+    // The worker is inside a service call, which the laboratory holds, when the customer
+    // stops the queue.
+    QVERIFY(sim->holdAnswer("inserisciFile"));
     open();
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     QToolButton *start = button(window, "toolButtonUploadsStart");
@@ -911,6 +913,7 @@ void TestMainWindow::stopShowsTheStripStoppingUntilTheWorkerEnds()
 
     QTest::mouseClick(start, Qt::LeftButton);
     QVERIFY(stop->isVisible() && stop->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(sim->heldCalls(), 1, 60000);
     QTest::mouseClick(stop, Qt::LeftButton);
     // At once, while the worker ends: Stop no longer usable, and the strip says why.
     QVERIFY(queue->isStopping());
@@ -921,9 +924,12 @@ void TestMainWindow::stopShowsTheStripStoppingUntilTheWorkerEnds()
     QCOMPARE(label->text(), QStringLiteral("Sospensione in corso..."));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     saveShot(window, QStringLiteral("mainwindow-stopping"));
+    // The worker still waits for the laboratory: let its call go.
+    QCOMPARE(stopped.count(), 0);
+    QVERIFY(sim->releaseHeld());
 
     // Once it has ended, Start is back and starts the queue again.
-    QVERIFY(stopped.wait(30000));
+    QVERIFY(stopped.count() > 0 || stopped.wait(30000));
     QVERIFY(!queue->processingUploads());
     QVERIFY(start->isVisible() && start->isEnabled());
     QVERIFY(stop->isHidden());
@@ -958,15 +964,16 @@ void TestMainWindow::noPaymentPageForARunThatSentNothing()
     QCOMPARE(queue->queueSize(), 1);
 
     // A later run ends without sending anything: its only order is cancelled in the queue
-    // window while the worker waits for the laboratory (longer than the service time-out, so
-    // that it cannot send it).
-    QVERIFY(sim->delayAnswer("inserisciFile", 8000));
+    // window while the worker waits for the laboratory, which holds the call until then.
+    QVERIFY(sim->holdAnswer("inserisciFile"));
     QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
-    answerer->answerWith([](QWidget *w) {
+    answerer->answerWith([this](QWidget *w) {
         QTest::mouseClick(w->findChild<QToolButton *>("toolButtonStart"), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([this] { return sim->heldCalls() == 1; }, 60000));
         auto *card = w->findChild<OrdineUploadItemWidget *>();
         QVERIFY(card);
         QTest::mouseClick(card->findChild<QToolButton *>("toolButtonAnnulla"), Qt::LeftButton);
+        QVERIFY(sim->releaseHeld());
     });
     answerer->answer(QMessageBox::Yes);
     QTest::mouseClick(button(window, "toolButtonUploadsDetails"), Qt::LeftButton);
@@ -976,6 +983,42 @@ void TestMainWindow::noPaymentPageForARunThatSentNothing()
     QVERIFY(urls->urls.isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 30000);
     QCOMPARE(sim->counts().orders, before + 1);
+    QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::paymentPageForARunThatRestartedItself()
+{
+    // The customer pays online. The run sends the first order; the second is removed while it
+    // is being sent, so that the queue restarts itself on the third, which is cancelled too.
+    fixture->storeSettings(sim->baseUrl(), "paga", "paga");
+    for (const char *name : {"uno.pdf", "due.pdf", "tre.pdf"})
+        GuiFixture::queueFileOrder({fixture->bytesFile(name, 20000)});
+    QVERIFY(sim->holdAnswer("inserisciFile", 2, 1));
+    const int before = sim->counts().orders;
+    open();
+    QVERIFY(KorvexGlobals::utente);
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    QSignalSpy finished(queue, &OrdineUpload::finishedProcessingQueue);
+    QSignalSpy terminated(queue, &OrdineUpload::orderTerminated);
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(terminated.count() == 1 && sim->heldCalls() == 1, 60000);
+    const QString removed = queue->currentUuid();
+    QVERIFY(!removed.isEmpty());
+    QVERIFY(queue->removeItem(removed, true));
+    QVERIFY(sim->releaseHeld());
+    QTRY_VERIFY_WITH_TIMEOUT(!queue->currentUuid().isEmpty() && queue->currentUuid() != removed
+                                 && !queue->isStopping() && sim->heldCalls() == 1,
+                             60000);
+    QVERIFY(urls->urls.isEmpty());
+    QVERIFY(queue->removeItem(queue->currentUuid(), true));
+
+    // The run ends: it sent the first order, and the page of the day's last order opens.
+    QVERIFY(finished.count() > 0 || finished.wait(60000));
+    QVERIFY(sim->releaseHeld());
+    QTRY_VERIFY_WITH_TIMEOUT(!queue->processingUploads(), 60000);
+    QCOMPARE(sim->counts().orders, before + 1);
+    const QJsonArray orders = sim->status().value("data").toObject().value("orders").toArray();
+    QCOMPARE(urls->urls, QList<QUrl>{QUrl(sim->baseUrl() + "paypal.php?id=" + orders.last().toObject().value("id").toString())});
     QCOMPARE(answerer->unexpected(), 0);
 }
 

@@ -34,6 +34,7 @@
 #include "mainwindow.h"
 #include "modalanswerer.h"
 #include "ordineupload.h"
+#include "profilelock.h"
 #include "shots.h"
 #include "startup.h"
 #include "updateinstaller.h"
@@ -191,6 +192,30 @@ namespace {
 
 // The small program of the test archives: it leaves a marker where the test asks.
 const QByteArray program = "#!/bin/sh\necho avviato > \"$KORVEX_TEST_MARKER\"\n";
+// A new program that starts as the program does, up to its profile's lock, and says how
+// that went in a status file beside the marker.
+const QByteArray successor = "#!/bin/sh\necho avviato > \"$KORVEX_TEST_MARKER\"\n"
+                             "exec \"$KORVEX_TEST_STARTUPCHILD\" \"$KORVEX_TEST_MARKER.status\" once\n";
+
+QString readStatus(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A copy of the program's start on the default profile, now: its status lines.
+QString startACopy()
+{
+    QProcess copy;
+    copy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QString::fromLatin1(ProfileLock::predecessorVariable()));
+    copy.setProcessEnvironment(environment);
+    copy.start(QStringLiteral(KORVEX_STARTUPCHILD), {QStringLiteral("-"), QStringLiteral("once")});
+    if (!copy.waitForFinished(60000))
+        return QString();
+    return QString::fromUtf8(copy.readAllStandardOutput());
+}
 
 QByteArray sha1Of(const QString &path)
 {
@@ -343,6 +368,7 @@ void TestUpdateInstall::initTestCase()
     qputenv("TMPDIR", QFile::encodeName(temp->path()));
     marker = temp->path() + QStringLiteral("-marker");
     qputenv("KORVEX_TEST_MARKER", QFile::encodeName(marker));
+    qputenv("KORVEX_TEST_STARTUPCHILD", KORVEX_STARTUPCHILD);
     UpdatePackage::Launcher::setInstance(&launcher);
 }
 
@@ -355,6 +381,7 @@ void TestUpdateInstall::init()
     QVERIFY(!sim->setUpdate(2, 7, 0, 0, QString()).isNull());
     launcher = RecordingLauncher();
     QFile::remove(marker);
+    QFile::remove(marker + QStringLiteral(".status"));
     // What earlier tests unpacked or downloaded.
     const QStringList folders = QDir(temp->path()).entryList({QStringLiteral("korvex2-update-*")}, QDir::Dirs);
     for (const QString &folder : folders)
@@ -718,12 +745,15 @@ void TestUpdateInstall::checkAfterLoginInstallsTheCatalogue()
 void TestUpdateInstall::checkAfterLoginInstallsTheProgram()
 {
     launcher.reallyStart = true;
+    // This program holds its profile, as main() takes it.
+    ProfileLock lock(fixture->dataFolder());
+    QCOMPARE(lock.acquire(), ProfileLock::Result::Acquired);
     // The queue would start by itself after the login: not once the new program runs.
     fixture->storeSettings(sim->baseUrl(), "demo", "demo", true);
     KorvexGlobals::CheckUpdatesAtStartup = true;
     KorvexGlobals().saveSettings();
     writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"),
-               zipArchive({{"Korvex2Client", program}, {"LEGGIMI.txt", "nuova versione"}}));
+               zipArchive({{"Korvex2Client", successor}, {"LEGGIMI.txt", "nuova versione"}}));
     QVERIFY(!sim->setUpdate(3, 2, 2, 0, QStringLiteral("Korvex2Client.zip")).isEmpty());
     // The first answer waits until the waiting dialog has been seen.
     QVERIFY(sim->holdAnswer("ottieniAggiornamento"));
@@ -760,12 +790,18 @@ void TestUpdateInstall::checkAfterLoginInstallsTheProgram()
     QCOMPARE(launcher.started.size(), 1);
     QVERIFY(launcher.started.first().endsWith(QStringLiteral("/Korvex2Client")));
     QVERIFY(!launcher.queueRunningAtStart);
-    // The new program ran.
+    // The new program ran, and waits for this one's end to take the profile.
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 60000);
+    const QString status = marker + QStringLiteral(".status");
+    QTRY_VERIFY_WITH_TIMEOUT(readStatus(status).contains(QStringLiteral("waiting")), 60000);
+    QVERIFY(!readStatus(status).contains(QStringLiteral("locked")));
     // Nothing is sent any more by this program.
-    QTest::qWait(1500);
     QVERIFY(!KorvexGlobals::ordineUpload->processingUploads());
     QCOMPARE(sim->counts().orders, ordersBefore);
+    // This program's end lets the lock go: the new one has it.
+    lock.release();
+    QTRY_VERIFY_WITH_TIMEOUT(readStatus(status).contains(QStringLiteral("locked ")), 60000);
+    QVERIFY2(!readStatus(status).contains(QStringLiteral("box ")), qPrintable(readStatus(status)));
 }
 
 void TestUpdateInstall::badArchiveStartsNothing()
@@ -977,21 +1013,27 @@ void TestUpdateInstall::declinedProgramUpdateOffersTheCatalogueBeforeSending()
     writeCatalogue(sim->updatesDir() + QStringLiteral("/korvex.s3db"), version + 1, QStringLiteral("Stampe nuove"));
     QVERIFY(!sim->setUpdate(2, version + 1, 0, 0, QStringLiteral("korvex.s3db")).isEmpty());
     QVERIFY(!sim->setUpdate(3, 2, 1, 14, QStringLiteral("Korvex2Client.zip")).isEmpty());
-    QVERIFY(sim->delayAnswer("ottieniAggiornamento", 300, -1));
+    // Each check's answer waits until its waiting dialog has been seen.
+    QVERIFY(sim->holdAnswer("ottieniAggiornamento", -1));
     GuiFixture::queueFileOrder({fixture->bytesFile("ordine.bin", 50000)});
-    // Once the queue starts, its order is still being sent when the catalogue comes.
-    QVERIFY(sim->delayAnswer("inserisciFile", 1500));
+    // Once the queue starts, its order's file record waits: a queue started too early would
+    // still be sending when the catalogue is offered.
+    QVERIFY(sim->holdAnswer("inserisciFile"));
     const int ordersBefore = sim->counts().orders;
 
     bool sendingWhenOffered = false;
     int waits = 0;
     ModalAnswerer answerer;
-    const ModalAnswerer::Action respond = [&sendingWhenOffered, &waits](QWidget *box) {
+    const ModalAnswerer::Action respond = [this, &sendingWhenOffered, &waits](QWidget *box) {
         auto *message = qobject_cast<QMessageBox *>(box);
         if (!message) {
-            // The waiting dialogs and the download close by themselves.
-            if (qobject_cast<UpdatesWaitingDialog *>(box))
+            // The waiting dialogs close by themselves once their check is answered, the
+            // download once it is done.
+            if (qobject_cast<UpdatesWaitingDialog *>(box)) {
                 saveShot(box, QStringLiteral("updates-waiting-%1").arg(++waits));
+                QVERIFY(QTest::qWaitFor([this] { return sim->heldCalls("ottieniAggiornamento") == 1; }, 60000));
+                QVERIFY(sim->releaseHeld("ottieniAggiornamento"));
+            }
             return;
         }
         if (message->windowTitle() == QLatin1String("Aggiornamento Applicazione")) {
@@ -1014,14 +1056,18 @@ void TestUpdateInstall::declinedProgramUpdateOffersTheCatalogueBeforeSending()
             versionWhenSending = KorvexGlobals::ServiceDataDbVersion;
     });
 
-    QTRY_VERIFY_WITH_TIMEOUT(sim->counts().orders == ordersBefore + 1, 30000);
+    // The queue started, and its worker waits for the laboratory.
+    QTRY_COMPARE_WITH_TIMEOUT(sim->heldCalls("inserisciFile"), 1, 60000);
     QStringList titles;
     for (const ModalAnswerer::Box &box : answerer.boxes()) {
         if (box.className == QLatin1String("QMessageBox"))
             titles << box.title;
     }
     QCOMPARE(titles, QStringList({"Aggiornamento Applicazione", "Aggiornamento Dati", "Download Terminato"}));
+    QCOMPARE(waits, 2);
     QVERIFY(!sendingWhenOffered);
+    QVERIFY(sim->releaseHeld("inserisciFile"));
+    QTRY_VERIFY_WITH_TIMEOUT(sim->counts().orders == ordersBefore + 1, 60000);
     // The order went out against the new catalogue.
     QCOMPARE(versionWhenSending, version + 1);
     QCOMPARE(KorvexGlobals::ServiceDataDbVersion, version + 1);
@@ -1032,20 +1078,25 @@ void TestUpdateInstall::declinedProgramUpdateOffersTheCatalogueBeforeSending()
 void TestUpdateInstall::failedStartOfTheNewProgramResumesTheQueue()
 {
     launcher.failStart = true;
+    // This program holds its profile, as main() takes it.
+    ProfileLock lock(fixture->dataFolder());
+    QCOMPARE(lock.acquire(), ProfileLock::Result::Acquired);
     fixture->storeSettings(sim->baseUrl(), "demo", "demo", true);
     writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"), zipArchive({{"Korvex2Client", program}}));
     QVERIFY(!sim->setUpdate(3, 2, 2, 0, QStringLiteral("Korvex2Client.zip")).isEmpty());
-    // An order of several files, each one's record slow: it is being sent for a long while.
+    // An order of several files, whose file records the laboratory holds: it is being sent
+    // until the update stops the queue.
     QStringList files;
     for (int i = 0; i < 4; ++i)
         files << fixture->bytesFile(QStringLiteral("parte%1.bin").arg(i), 20000);
     GuiFixture::queueFileOrder(files);
-    QVERIFY(sim->delayAnswer("inserisciFile", 3000, -1));
+    QVERIFY(sim->holdAnswer("inserisciFile", -1));
     const int ordersBefore = sim->counts().orders;
 
     ModalAnswerer answerer;
     openMainWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(KorvexGlobals::ordineUpload && KorvexGlobals::ordineUpload->processingUploads(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(sim->heldCalls("inserisciFile") == 1, 60000);
+    QVERIFY(KorvexGlobals::ordineUpload->processingUploads());
 
     leaveOpen(answerer); // the settings window, modal
     bool sendingWhenAsked = false;
@@ -1055,7 +1106,8 @@ void TestUpdateInstall::failedStartOfTheNewProgramResumesTheQueue()
     });
     leaveOpen(answerer);              // the download
     answerer.answer(QMessageBox::Ok); // "Download Terminato"
-    leaveOpen(answerer);              // the waiting box while the queue stops
+    // The waiting box while the queue stops: the worker's held call may be answered now.
+    answerer.answerWith([this](QWidget *) { QVERIFY(sim->releaseHeld("inserisciFile")); });
     answerer.answerWith([](QWidget *box) { // the new program did not start
         saveShot(box, QStringLiteral("update-start-failed"));
         static_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
@@ -1074,6 +1126,9 @@ void TestUpdateInstall::failedStartOfTheNewProgramResumesTheQueue()
     QCOMPARE(answerer.last().title, QStringLiteral("Aggiornamento Applicazione"));
     QVERIFY(answerer.last().text.contains(QStringLiteral("Impossibile avviare il programma")));
     QCOMPARE(launcher.quits, 0);
+    // This program keeps its profile: another copy started now is refused.
+    QVERIFY(lock.isLocked());
+    QVERIFY(startACopy().contains(QStringLiteral("box Programma già aperto")));
 
     // The queue goes on with the order it was sending.
     QVERIFY(sim->resetKnobs());

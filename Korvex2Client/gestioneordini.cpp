@@ -34,6 +34,8 @@
 
 namespace {
 
+const char pageListFocusStyle[] = "\n#listWidget:focus { border-color: rgb(98, 146, 255); }";
+
 // The wait cursor while a service call or a folder scan runs on the GUI thread, restored on
 // every way out.
 class WaitCursor
@@ -88,6 +90,10 @@ GestioneOrdini::GestioneOrdini(QWidget *parent)
 {
     ui->setupUi(this);
     ui->listWidget->setAttribute(Qt::WA_MacShowFocusRect, false);
+    // Where the keyboard is: the list's frame turns to the blue of the focused buttons while it
+    // has the focus; the current page is the selected one. On the list's own sheet, whose
+    // frame the dialog's sheet cannot override.
+    ui->listWidget->setStyleSheet(ui->listWidget->styleSheet() + QLatin1String(pageListFocusStyle));
     // Room for the page names on two lines under their pictures.
     for (int row = 0; row < ui->listWidget->count(); ++row)
         ui->listWidget->item(row)->setSizeHint(QSize(78, 112));

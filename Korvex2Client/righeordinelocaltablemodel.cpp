@@ -1,6 +1,10 @@
 #include "righeordinelocaltablemodel.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "righeordineaccessibletext.h"
 
 namespace {
 
@@ -43,6 +47,20 @@ QVariant RigheOrdineLocalTableModel::data(const QModelIndex &index, int role) co
         if (index.column() == 3 || index.column() == 4)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return int(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    if (role == Qt::AccessibleTextRole) {
+        if (index.column() >= intestazioni.size())
+            return QVariant();
+        const OrdineRigaLocal &riga = righe.at(index.row());
+        return RigheOrdineAccessibleText::cell(intestazioni.at(index.column()),
+                                               data(index, Qt::DisplayRole).toString(),
+                                               QFileInfo(riga.FilePath).fileName(), riga.Codice, riga.Descrizione);
+    }
+    if (role == Qt::AccessibleDescriptionRole) {
+        const QString &path = righe.at(index.row()).FilePath;
+        if (index.column() >= intestazioni.size() || path.isEmpty())
+            return QVariant();
+        return QDir::toNativeSeparators(path);
     }
     if (role != Qt::DisplayRole)
         return QVariant();
@@ -90,7 +108,7 @@ void RigheOrdineLocalTableModel::SetVector(const QList<OrdiniLocal::OrdineRigaFi
     beginResetModel();
     righe.clear();
     for (const OrdiniLocal::OrdineRigaFileLocal &r : list)
-        righe.append(OrdineRigaLocal{r.Codice, r.Descrizione, 1, 0.0, r.TipoRiga});
+        righe.append(OrdineRigaLocal{r.Codice, r.Descrizione, 1, 0.0, r.TipoRiga, r.FilePath});
     endResetModel();
 }
 
@@ -99,7 +117,7 @@ void RigheOrdineLocalTableModel::SetVector(const QList<OrdiniLocal::OrdineRigaSt
     beginResetModel();
     righe.clear();
     for (const OrdiniLocal::OrdineRigaStampaLocal &r : list)
-        righe.append(OrdineRigaLocal{r.Codice, r.Descrizione, r.Qta, r.Prezzo, r.TipoRiga});
+        righe.append(OrdineRigaLocal{r.Codice, r.Descrizione, r.Qta, r.Prezzo, r.TipoRiga, r.FilePath});
     endResetModel();
 }
 

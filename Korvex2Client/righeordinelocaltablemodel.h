@@ -9,7 +9,9 @@
 #include "ordinilocal.h"
 
 // The rows of one local order as a read-only table: article code, row type, description,
-// copies and row amount. It holds copies of the rows, one kind at a time.
+// copies and row amount. It holds copies of the rows, one kind at a time. A screen reader
+// reads each cell with the row's file and article (Qt::AccessibleTextRole), and the file's
+// path as its description.
 class RigheOrdineLocalTableModel : public QAbstractTableModel
 {
 public:
@@ -20,6 +22,8 @@ public:
         int Qta = 0;
         double Prezzo = 0.0;
         int TipoRiga = 0;
+        // The row's file, read by a screen reader with each cell (no column shows it).
+        QString FilePath;
     };
 
     explicit RigheOrdineLocalTableModel(QObject *parent = nullptr);

@@ -1,12 +1,25 @@
 #include "righeordinetablemodel.h"
 
 #include "ordineriga.h"
+#include "ordinerigafile.h"
+#include "ordinerigastampa.h"
+#include "righeordineaccessibletext.h"
 
 namespace {
 
 QString utf8(const std::string &text)
 {
     return QString::fromUtf8(text.data(), int(text.size()));
+}
+
+// The name of the file a row sent, as the orders service recorded it (none for a plain row).
+QString fileNameOf(const OrdineRiga *riga)
+{
+    if (const auto *file = dynamic_cast<const OrdineRigaFile *>(riga))
+        return utf8(file->file.nome_file);
+    if (const auto *stampa = dynamic_cast<const OrdineRigaStampa *>(riga))
+        return utf8(stampa->file.nome_file);
+    return QString();
 }
 
 } // namespace
@@ -41,6 +54,11 @@ QVariant RigheOrdineTableModel::data(const QModelIndex &index, int role) const
         return int(horizontal | Qt::AlignVCenter);
     }
     const OrdineRiga *riga = righeOrdine[size_t(index.row())];
+    if (role == Qt::AccessibleTextRole && riga && index.column() < headers.size()) {
+        return RigheOrdineAccessibleText::cell(headers.at(index.column()), data(index, Qt::DisplayRole).toString(),
+                                               fileNameOf(riga), utf8(riga->codice_articolo),
+                                               utf8(riga->descrizione));
+    }
     if (role != Qt::DisplayRole || !riga)
         return QVariant();
     switch (index.column()) {

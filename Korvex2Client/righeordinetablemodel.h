@@ -11,7 +11,8 @@ class OrdineRiga;
 
 // The rows of one order already sent, as the orders service returned them: article code,
 // kind, description, quantity and unit price. The rows belong to their order; the model
-// never deletes one.
+// never deletes one. A screen reader reads each cell with the row's file and article
+// (Qt::AccessibleTextRole).
 class RigheOrdineTableModel : public QAbstractTableModel
 {
 public:

@@ -208,6 +208,8 @@ QString ArticoloStampaFotograficaFileSelectionModel::fileSizeToString(quint64 si
 
 QVariant ArticoloStampaFotograficaFileSelectionModel::data(const QModelIndex &index, int role) const
 {
+    if ((role == Qt::AccessibleTextRole || role == Qt::AccessibleDescriptionRole) && index.column() == 0)
+        return accessibleData(index, role);
     if (role != Qt::ToolTipRole && !(role == Qt::DecorationRole && index.column() == 0))
         return QFileSystemModel::data(index, role);
 
@@ -239,4 +241,22 @@ QVariant ArticoloStampaFotograficaFileSelectionModel::data(const QModelIndex &in
     if (cached != m_images.constEnd() && !cached->isNull())
         return QIcon(QPixmap::fromImage(*cached));
     return placeholderIcon();
+}
+
+QVariant ArticoloStampaFotograficaFileSelectionModel::accessibleData(const QModelIndex &index, int role) const
+{
+    const QFileInfo file = fileInfo(index);
+    const QString path = file.absoluteFilePath();
+    if (!index.isValid() || path.isEmpty())
+        return QVariant();
+    if (role == Qt::AccessibleDescriptionRole)
+        return QDir::toNativeSeparators(path);
+    // A thumbnail is read by its file name; a folder says it is one, a file gone since the
+    // folder was read says that, as its tooltip does.
+    const QString name = file.fileName();
+    if (!QFileInfo::exists(path))
+        return name + QStringLiteral("; ") + tr("Il file non esiste, fai doppio click per sostituirlo");
+    if (isDir(index))
+        return tr("%1, cartella").arg(name);
+    return name;
 }

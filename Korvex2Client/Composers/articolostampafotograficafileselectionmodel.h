@@ -68,6 +68,10 @@ private slots:
     void onImageScalingFinished();
 
 private:
+    // Column 0's Qt::AccessibleTextRole (the file name; a folder as a folder, a missing file
+    // as missing) and Qt::AccessibleDescriptionRole (the path).
+    QVariant accessibleData(const QModelIndex &index, int role) const;
+
     QList<QFileInfo> batchFiles;
     // Paths of the current batch: a result of a replaced batch is stored only under a path
     // that is still asked for.

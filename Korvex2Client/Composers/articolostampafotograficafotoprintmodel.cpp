@@ -3,6 +3,7 @@
 #include <cmath>
 #include <exception>
 
+#include <QDir>
 #include <QFont>
 #include <QFontMetrics>
 #include <QIcon>
@@ -90,6 +91,11 @@ QVariant ArticoloStampaFotograficaFotoPrintModel::data(const QModelIndex &index,
         return QVariant();
     if (role == Qt::ToolTipRole)
         return generateItemTooltip(index);
+    // What a screen reader reads of the print: the painted caption tells no print apart.
+    if (role == Qt::AccessibleTextRole)
+        return accessibleText(righeStampa.at(index.row()));
+    if (role == Qt::AccessibleDescriptionRole)
+        return accessibleDescription(righeStampa.at(index.row()));
     if (role == Qt::DecorationRole) {
         if (thumbsSize.width() < 1 || thumbsSize.height() < 1)
             return QVariant();
@@ -594,4 +600,41 @@ QString ArticoloStampaFotograficaFotoPrintModel::generateItemTooltip(const QMode
     for (const QString &error : getErrorStrings(riga))
         text = QStringLiteral("<h4>") + error + QStringLiteral("</h4>") + text;
     return text;
+}
+
+QString ArticoloStampaFotograficaFotoPrintModel::accessibleText(
+    const OrdiniLocal::OrdineRigaStampaLocal &riga) const
+{
+    // What the tooltip shows, without its markup: the file's name, format and paper (the
+    // product's description when the row has neither), then copies and fit or crop, then the
+    // tooltip's error texts in their own order.
+    QStringList parts;
+    const QString name = QFileInfo(riga.FilePath).fileName();
+    if (!name.isEmpty())
+        parts << name;
+    QStringList product;
+    for (const QString &text : {riga.FormatoDesc, riga.CartaDesc}) {
+        if (!text.trimmed().isEmpty())
+            product << text.trimmed();
+    }
+    if (product.isEmpty() && !riga.Descrizione.trimmed().isEmpty())
+        product << riga.Descrizione.trimmed();
+    if (!product.isEmpty())
+        parts << product.join(QLatin1Char(' '));
+    parts << (riga.Qta == 1 ? tr("1 copia") : tr("%1 copie").arg(riga.Qta));
+    if (riga.Transformation.Type == 1)
+        parts << tr("adattamento");
+    else if (riga.Transformation.Type == 2)
+        parts << tr("ritaglio");
+    QString text = parts.join(QStringLiteral(", "));
+    for (const QString &error : getErrorStrings(riga))
+        text += QStringLiteral("; ") + error;
+    return text;
+}
+
+QString ArticoloStampaFotograficaFotoPrintModel::accessibleDescription(
+    const OrdiniLocal::OrdineRigaStampaLocal &riga) const
+{
+    return riga.FilePath.isEmpty() ? QString()
+                                   : QDir::toNativeSeparators(QFileInfo(riga.FilePath).absoluteFilePath());
 }

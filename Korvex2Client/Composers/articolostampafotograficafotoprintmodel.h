@@ -17,7 +17,8 @@
 class QPainter;
 
 // The prints of a photo print order being composed: one row per print, shown as a painted
-// preview of the print in its format's shape (decoration role) with an HTML tooltip.
+// preview of the print in its format's shape (decoration role) with an HTML tooltip, and
+// read by a screen reader through its accessible text and description.
 //
 // Thumbnails are read on the global thread pool, one batch at a time. Each job gets its path
 // and its box by value and hands back path, thumbnail and full pixel size; the GUI thread
@@ -72,6 +73,11 @@ public:
                                       QSize printSize, QSize box, const QString &path);
     QStringList getErrorStrings(const OrdiniLocal::OrdineRigaStampaLocal &riga) const;
     QString generateItemTooltip(const QModelIndex &index) const;
+    // What a screen reader reads of a row (Qt::AccessibleTextRole): file name, format and
+    // paper, copies, fit or crop, then the error texts after "; ". Its description
+    // (Qt::AccessibleDescriptionRole) is the file's path.
+    QString accessibleText(const OrdiniLocal::OrdineRigaStampaLocal &riga) const;
+    QString accessibleDescription(const OrdiniLocal::OrdineRigaStampaLocal &riga) const;
 
     // True when an image of imageSize pixels is smaller than a print of formatSize pixels:
     // its longer side shorter than the format's longer side, or its shorter side shorter

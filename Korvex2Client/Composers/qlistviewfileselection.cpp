@@ -1,14 +1,23 @@
 #include "qlistviewfileselection.h"
 
+#include <QAccessible>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 
+#include "filebrowseraccessible.h"
+
 QListViewFileSelection::QListViewFileSelection(QWidget *parent)
     : QListView(parent)
 {
+    // A screen reader reads every file of the folder shown (FileBrowserAccessible).
+    static const bool readable = [] {
+        QAccessible::installFactory(&FileBrowserAccessible::factory);
+        return true;
+    }();
+    Q_UNUSED(readable)
 }
 
 void QListViewFileSelection::mousePressEvent(QMouseEvent *event)

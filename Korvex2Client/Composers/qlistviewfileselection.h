@@ -5,7 +5,8 @@
 #include "fileviewdrag.h"
 
 // The composers' file browser view. Its drags carry "ADD_FILES"; it takes drags of
-// "REMOVE_FILES" from the chosen files.
+// "REMOVE_FILES" from the chosen files. A screen reader reads each file of the folder shown
+// (FileBrowserAccessible).
 class QListViewFileSelection : public QListView
 {
     Q_OBJECT

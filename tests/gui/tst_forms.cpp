@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTest>
 
@@ -61,6 +62,7 @@ private slots:
     void usableByKeyboardAndNamed();
     void buttonsNamedAndFocusMarked_data();
     void buttonsNamedAndFocusMarked();
+    void pageListFocusMarked();
     void articoloWidgetStartsEmpty();
     void articoloWidgetShowsWhatItIsGiven();
     void aboutDialogShowsRunningVersion();
@@ -334,6 +336,78 @@ void TestForms::buttonsNamedAndFocusMarked()
     }
     for (QAbstractButton *b : qAsConst(buttons))
         QVERIFY2(marked.contains(b), qPrintable(b->objectName() + " is not reached by Tab"));
+    QCOMPARE(answerer.unexpected(), 0);
+    window.reset();
+    Startup::shutdownUploadQueue();
+}
+
+namespace {
+
+// Whether a picture is framed by the focus blue, rgb(98, 146, 255): its outermost rows and
+// columns all of that colour.
+bool framedInFocusBlue(const QImage &image)
+{
+    const QRgb blue = qRgb(98, 146, 255);
+    const auto isBlue = [&image, blue](int x, int y) { return (image.pixel(x, y) & 0xFFFFFF) == (blue & 0xFFFFFF); };
+    if (image.width() < 3 || image.height() < 3)
+        return false;
+    for (int x = 0; x < image.width(); ++x) {
+        if (!isBlue(x, 0) || !isBlue(x, image.height() - 1))
+            return false;
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        if (!isBlue(0, y) || !isBlue(image.width() - 1, y))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// The order manager's page list shows where the keyboard is: while it has the focus, its
+// frame is the blue of the other focusable controls and the current page is the selected one,
+// also after the arrow keys; without the focus the frame is grey again.
+void TestForms::pageListFocusMarked()
+{
+    // A customer logged in: all three pages can be chosen.
+    KorvexGlobals::utente = new Utente;
+    KorvexGlobals::utente->username = "demo";
+    const auto logout = qScopeGuard([] {
+        delete KorvexGlobals::utente;
+        KorvexGlobals::utente = nullptr;
+    });
+    ModalAnswerer answerer;
+    std::unique_ptr<QWidget> window = showActive(
+        [] {
+            ensureUploadQueue();
+            auto *manager = new GestioneOrdini;
+            manager->setModal(false);
+            return manager;
+        },
+        answerer);
+    QVERIFY(window);
+    auto *pages = window->findChild<QListWidget *>(QStringLiteral("listWidget"));
+    QVERIFY(pages);
+    QCOMPARE(pages->currentRow(), 0);
+
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
+    QTRY_VERIFY(!pages->hasFocus());
+    const QImage plain = pages->grab().toImage();
+    QVERIFY2(!framedInFocusBlue(plain), "a focus mark without the focus");
+    QCOMPARE(plain.pixelColor(0, plain.height() / 2), QColor(200, 200, 200));
+
+    pages->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(pages->hasFocus());
+    for (int row : {0, 1}) {
+        saveShot(window.get(), QStringLiteral("focus-pagelist-%1").arg(row));
+        QVERIFY2(framedInFocusBlue(pages->grab().toImage()), qPrintable(QStringLiteral("no focus mark on page %1").arg(row)));
+        QCOMPARE(pages->selectedItems(), QList<QListWidgetItem *>{pages->item(row)});
+        if (row == 0) {
+            Keyboard::press(Qt::Key_Down);
+            QTRY_COMPARE(pages->currentRow(), 1);
+        }
+    }
     QCOMPARE(answerer.unexpected(), 0);
     window.reset();
     Startup::shutdownUploadQueue();

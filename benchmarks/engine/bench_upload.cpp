@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "allocatorsettings.h"
 #include "enginefixture.h"
 #include "korvexglobals.h"
 #include "labsimulator.h"
@@ -44,6 +45,8 @@ double seconds(qint64 ms)
 
 int main(int argc, char *argv[])
 {
+    // As the program's main: the rendering thread keeps its memory between prints.
+    const bool keepsBuffers = AllocatorSettings::keepImageBuffers();
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vendrel"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvex2"));
@@ -163,7 +166,8 @@ int main(int argc, char *argv[])
     const qint64 mainMs = (mainBeforeMs + renderAll(true)) / 2;
     const double ratio = double(sendMs) / double(mainMs + uploadMs);
     const double threadRatio = double(sendMs) / double(threadMs + uploadMs);
-    std::printf("photos: %d (%dx%d), print 10 x 15 at 300 dpi\n", count, photoSize.width(), photoSize.height());
+    std::printf("photos: %d (%dx%d), print 10 x 15 at 300 dpi; allocator keeps image buffers: %s\n", count,
+                photoSize.width(), photoSize.height(), keepsBuffers ? "yes" : "no");
     std::printf("render alone on the main thread: %.2f s (%.1f ms a photo)\n", seconds(mainMs),
                 double(mainMs) / count);
     std::printf("render alone on a secondary thread: %.2f s (%.1f ms a photo)\n", seconds(threadMs),

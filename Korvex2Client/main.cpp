@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "allocatorsettings.h"
 #include "korvexglobals.h"
 #include "magickimage.h"
 #include "profilelock.h"
@@ -7,6 +8,8 @@
 
 int main(int argc, char *argv[])
 {
+    // First of all: the upload worker's rendering thread keeps its memory between prints.
+    AllocatorSettings::keepImageBuffers();
     Q_INIT_RESOURCE(application);
     QApplication app(argc, argv);
     // Once, before any thread of the program reads an image.

@@ -1,5 +1,6 @@
 #include "articolostampafotograficafotoprintmodel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -31,6 +32,18 @@ QString absolutePathOf(const QString &path)
 int roundHalfUp(double value)
 {
     return int(std::floor(value + 0.5));
+}
+
+// Adds uses of a key (negative: takes them away); a key without uses leaves the counts.
+template <typename Key>
+void addUses(QHash<Key, int> &counts, const Key &key, int uses)
+{
+    auto found = counts.find(key);
+    if (found == counts.end())
+        found = counts.insert(key, 0);
+    *found += uses;
+    if (*found <= 0)
+        counts.erase(found);
 }
 
 // Print size turned to the orientation of box; a square size or box turns nothing.
@@ -118,20 +131,19 @@ bool ArticoloStampaFotograficaFotoPrintModel::removeRows(int row, int count,
     beginRemoveRows(parent, row, row + count - 1);
     const QList<OrdiniLocal::OrdineRigaStampaLocal> removed = righeStampa.mid(row, count);
     righeStampa.erase(righeStampa.begin() + row, righeStampa.begin() + row + count);
-    // What the rows left still use, from one pass over them: a file or a product of a removed
-    // row leaves the caches when no row left uses it, as if the rows had gone one by one.
-    QSet<QString> filesLeft;
-    QSet<int> stampeLeft;
-    for (const OrdiniLocal::OrdineRigaStampaLocal &riga : qAsConst(righeStampa)) {
-        filesLeft.insert(riga.FilePath);
-        stampeLeft.insert(riga.IdStampa);
-    }
+    // The rows after the block moved up.
+    m_rowsOfPath.clear();
+    m_rowsOfPathStale = true;
+    for (const OrdiniLocal::OrdineRigaStampaLocal &riga : removed)
+        countRow(riga, -1);
+    // A file or a product of a removed row leaves the caches when no row left uses it, as if
+    // the rows had gone one by one.
     for (const OrdiniLocal::OrdineRigaStampaLocal &riga : removed) {
-        if (!filesLeft.contains(riga.FilePath)) {
+        if (!m_pathUses.contains(riga.FilePath)) {
             forgetInvalidFile(riga.FilePath);
             m_images.remove(riga.FilePath);
         }
-        if (!stampeLeft.contains(riga.IdStampa))
+        if (!m_stampaUses.contains(riga.IdStampa))
             stampeMap.remove(riga.IdStampa);
         forgetFailedPath(riga.FilePath);
     }
@@ -149,6 +161,9 @@ void ArticoloStampaFotograficaFotoPrintModel::addStampa(OrdiniLocal::OrdineRigaS
     const int n = righeStampa.size();
     beginInsertRows(QModelIndex(), n, n);
     righeStampa.append(riga);
+    countRow(riga, 1);
+    if (!m_rowsOfPathStale)
+        m_rowsOfPath[riga.FilePath].append(n);
     endInsertRows();
     forgetFailedPath(riga.FilePath);
     noteInvalidFile(riga.FilePath);
@@ -161,9 +176,28 @@ void ArticoloStampaFotograficaFotoPrintModel::editStampa(OrdiniLocal::OrdineRiga
     if (!index.isValid() || index.row() < 0 || index.column() < 0
         || index.row() >= righeStampa.size())
         return;
-    const QString oldPath = righeStampa.at(index.row()).FilePath;
-    const int oldId = righeStampa.at(index.row()).IdStampa;
-    righeStampa[index.row()] = riga;
+    const int row = index.row();
+    const QString oldPath = righeStampa.at(row).FilePath;
+    const int oldId = righeStampa.at(row).IdStampa;
+    righeStampa[row] = riga;
+    if (oldPath != riga.FilePath) {
+        addUses(m_pathUses, oldPath, -1);
+        addUses(m_pathUses, riga.FilePath, 1);
+        if (!m_rowsOfPathStale) {
+            QVector<int> &before = m_rowsOfPath[oldPath];
+            const auto at = std::lower_bound(before.begin(), before.end(), row);
+            if (at != before.end() && *at == row)
+                before.erase(at);
+            if (before.isEmpty())
+                m_rowsOfPath.remove(oldPath);
+            QVector<int> &after = m_rowsOfPath[riga.FilePath];
+            after.insert(std::lower_bound(after.begin(), after.end(), row), row);
+        }
+    }
+    if (oldId != riga.IdStampa) {
+        addUses(m_stampaUses, oldId, -1);
+        addUses(m_stampaUses, riga.IdStampa, 1);
+    }
     removeInvalidFileIfUnused(oldPath);
     removeStampaFromStampeMapIfUnused(oldId);
     removeThumbIfUnused(oldPath);
@@ -195,16 +229,29 @@ QFileInfo ArticoloStampaFotograficaFotoPrintModel::fileInfo(const QModelIndex &i
 
 QList<int> ArticoloStampaFotograficaFotoPrintModel::filePath2righeStampaIndex(const QString &path) const
 {
-    QList<int> rows;
-    for (int i = 0; i < righeStampa.size(); ++i)
-        if (righeStampa.at(i).FilePath == path)
-            rows.append(i);
-    return rows;
+    if (!m_pathUses.contains(path))
+        return QList<int>();
+    return rowsOfPath(path).toList();
+}
+
+const QVector<int> &ArticoloStampaFotograficaFotoPrintModel::rowsOfPath(const QString &path) const
+{
+    if (m_rowsOfPathStale) {
+        m_rowsOfPath.clear();
+        for (int i = 0; i < righeStampa.size(); ++i)
+            m_rowsOfPath[righeStampa.at(i).FilePath].append(i);
+        m_rowsOfPathStale = false;
+    }
+    static const QVector<int> none;
+    const auto found = m_rowsOfPath.constFind(path);
+    return found == m_rowsOfPath.constEnd() ? none : *found;
 }
 
 QList<int> ArticoloStampaFotograficaFotoPrintModel::idStampa2righeStampaIndex(int idStampa) const
 {
     QList<int> rows;
+    if (!m_stampaUses.contains(idStampa))
+        return rows;
     for (int i = 0; i < righeStampa.size(); ++i)
         if (righeStampa.at(i).IdStampa == idStampa)
             rows.append(i);
@@ -229,8 +276,15 @@ QList<QFileInfo> ArticoloStampaFotograficaFotoPrintModel::invalidFilesList() con
 void ArticoloStampaFotograficaFotoPrintModel::invalidFileUpdate()
 {
     invalidFiles.clear();
-    for (const auto &riga : qAsConst(righeStampa))
+    m_invalidPaths.clear();
+    // Each path is asked of the disk once, however many rows show it.
+    QSet<QString> tested;
+    for (const auto &riga : qAsConst(righeStampa)) {
+        if (tested.contains(riga.FilePath))
+            continue;
+        tested.insert(riga.FilePath);
         noteInvalidFile(riga.FilePath);
+    }
 }
 
 QList<OrdiniLocal::OrdineRigaStampaLocal> ArticoloStampaFotograficaFotoPrintModel::invalidStampeList() const
@@ -267,7 +321,7 @@ void ArticoloStampaFotograficaFotoPrintModel::removeStampaFromStampeMapIfUnused(
 {
     if (stampeMap.isEmpty() || !stampeMap.contains(idStampa))
         return;
-    if (idStampa2righeStampaIndex(idStampa).isEmpty())
+    if (!m_stampaUses.contains(idStampa))
         stampeMap.remove(idStampa);
 }
 
@@ -275,18 +329,20 @@ void ArticoloStampaFotograficaFotoPrintModel::removeInvalidFileIfUnused(const QS
 {
     if (invalidFiles.isEmpty() || !isInvalidFile(path))
         return;
-    if (!filePath2righeStampaIndex(path).isEmpty())
+    if (m_pathUses.contains(path))
         return;
     forgetInvalidFile(path);
 }
 
 void ArticoloStampaFotograficaFotoPrintModel::forgetInvalidFile(const QString &path)
 {
-    if (invalidFiles.isEmpty())
+    if (m_invalidPaths.isEmpty())
         return;
     const QString key = absolutePathOf(path);
+    if (!m_invalidPaths.remove(key))
+        return;
     for (int i = invalidFiles.size() - 1; i >= 0; --i)
-        if (absolutePathOf(invalidFiles.at(i).filePath()) == key)
+        if (invalidFiles.at(i).absoluteFilePath() == key)
             invalidFiles.removeAt(i);
 }
 
@@ -294,7 +350,7 @@ void ArticoloStampaFotograficaFotoPrintModel::removeThumbIfUnused(const QString 
 {
     if (m_images.isEmpty() || !m_images.contains(path))
         return;
-    if (filePath2righeStampaIndex(path).isEmpty())
+    if (!m_pathUses.contains(path))
         m_images.remove(path);
 }
 
@@ -390,11 +446,13 @@ void ArticoloStampaFotograficaFotoPrintModel::updateThumb(int index)
         m_failedPaths.insert(info.filePath);
         // Gone or unreadable since it was added: listed with the missing files, so that its
         // rows show the sign and the composer offers to replace it.
-        if (!filePath2righeStampaIndex(info.filePath).isEmpty())
+        if (m_pathUses.contains(info.filePath))
             noteInvalidFile(info.filePath);
     } else
         m_images.insert(info.filePath, info.image);
-    for (int row : filePath2righeStampaIndex(info.filePath)) {
+    if (!m_pathUses.contains(info.filePath))
+        return;
+    for (int row : rowsOfPath(info.filePath)) {
         const QModelIndex changed = this->index(row, 0);
         emit dataChanged(changed, changed);
     }
@@ -417,17 +475,21 @@ ArticoloStampaFotograficaFotoPrintModel::stampaOf(const OrdiniLocal::OrdineRigaS
 
 bool ArticoloStampaFotograficaFotoPrintModel::isInvalidFile(const QString &path) const
 {
-    const QString key = absolutePathOf(path);
-    for (const QFileInfo &file : invalidFiles)
-        if (absolutePathOf(file.filePath()) == key)
-            return true;
-    return false;
+    return !m_invalidPaths.isEmpty() && m_invalidPaths.contains(absolutePathOf(path));
 }
 
 void ArticoloStampaFotograficaFotoPrintModel::noteInvalidFile(const QString &path)
 {
-    if (!isValidFile(QFileInfo(path)) && !isInvalidFile(path))
+    if (!isValidFile(QFileInfo(path)) && !isInvalidFile(path)) {
         invalidFiles.append(QFileInfo(path));
+        m_invalidPaths.insert(absolutePathOf(path));
+    }
+}
+
+void ArticoloStampaFotograficaFotoPrintModel::countRow(const OrdiniLocal::OrdineRigaStampaLocal &riga, int uses)
+{
+    addUses(m_pathUses, riga.FilePath, uses);
+    addUses(m_stampaUses, riga.IdStampa, uses);
 }
 
 void ArticoloStampaFotograficaFotoPrintModel::forgetFailedPath(const QString &path)

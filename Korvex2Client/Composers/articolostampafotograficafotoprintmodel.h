@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QMap>
@@ -10,6 +11,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include "imageutility.h"
 #include "ordinilocal.h"
@@ -113,6 +115,10 @@ private:
     void forgetInvalidFile(const QString &path);
     // Forgets that a path gave no image, so that its next batch tries it again.
     void forgetFailedPath(const QString &path);
+    // Counts a row in (1) or out (-1) of the uses of its path and of its product.
+    void countRow(const OrdiniLocal::OrdineRigaStampaLocal &riga, int uses);
+    // The rows of a path, ascending.
+    const QVector<int> &rowsOfPath(const QString &path) const;
 
     QList<OrdiniLocal::OrdineRigaStampaLocal> righeStampa;
     QStringList filesToScale;
@@ -124,4 +130,16 @@ private:
     // Paths whose job gave no image (gone, unreadable, undecodable, too small to scale):
     // not queued again until a row of that path is added, edited or removed.
     QSet<QString> m_failedPaths;
+
+    // How many rows use each path (as the rows spell it) and each product id: whether a
+    // thumbnail, an invalid file or a cached product is still used is known without a pass
+    // over the rows, which cost the square of the rows when thousands were edited at once.
+    QHash<QString, int> m_pathUses;
+    QHash<int, int> m_stampaUses;
+    // The rows of each path, ascending, for the repaint of a path's rows; a removal shifts
+    // the rows after it, and the index is rebuilt when it is next asked for.
+    mutable QHash<QString, QVector<int>> m_rowsOfPath;
+    mutable bool m_rowsOfPathStale = false;
+    // The absolute paths of invalidFiles.
+    QSet<QString> m_invalidPaths;
 };

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QMutexLocker>
 #include <QScopeGuard>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "file.h"
 #include "ftpcourier.h"
@@ -252,6 +251,9 @@ void OrdineUploadThread::runOrder()
 
     throwIfStopRequested();
     totalFilesSize.store(calucaleTotalFilesSize());
+    // The first print to send is rendered while the run asks for the FTP server and registers
+    // the first rows.
+    renderNextStampa(-1);
 
     // 4. Connection settings of the libraries this run calls.
     {
@@ -503,7 +505,6 @@ void OrdineUploadThread::uploadRows(Ordine *ordine, RowKind kind)
             if (stampa) {
                 const QString rendered = renderStampa(i, rigaStampa, formato);
                 const auto removeRendered = qScopeGuard([&rendered] { QFile::remove(rendered); });
-                renderNextStampa(i);
                 uploadFileWithRetry(KorvexGlobals::sanitizedFilePath(rendered), remoteName);
             } else {
                 try {
@@ -717,18 +718,29 @@ PrintImageRenderer::Job OrdineUploadThread::renderJob(const OrdiniLocal::OrdineR
     return job;
 }
 
+std::future<OrdineUploadThread::RenderResult> OrdineUploadThread::queueRender(const PrintImageRenderer::Job &job)
+{
+    auto task = std::make_shared<std::packaged_task<RenderResult()>>([job] { return renderInto(job); });
+    std::future<RenderResult> result = task->get_future();
+    m_renderPool.start([task] { (*task)(); });
+    return result;
+}
+
 QString OrdineUploadThread::renderStampa(int row, const OrdiniLocal::OrdineRigaStampaLocal &riga,
                                          const OrdiniLocal::FormatoLocal &formato)
 {
-    RenderResult result;
+    std::future<RenderResult> rendering;
     if (m_nextRenderRow == row) {
         m_nextRenderRow = -1;
-        result = m_nextRender.result();
+        rendering = std::move(m_nextRender);
     } else {
         // Also on the rendering thread: the image library keeps its worker threads per
         // calling thread, and one caller keeps them warm.
-        result = QtConcurrent::run(&m_renderPool, renderInto, renderJob(riga, formato)).result();
+        rendering = queueRender(renderJob(riga, formato));
     }
+    // The rendering thread goes from this print to the next without waiting for this row.
+    renderNextStampa(row);
+    const RenderResult result = rendering.get();
     if (result.failed)
         throw Korvex2Exception(result.code, result.message);
     return result.path;
@@ -737,7 +749,7 @@ QString OrdineUploadThread::renderStampa(int row, const OrdiniLocal::OrdineRigaS
 void OrdineUploadThread::renderNextStampa(int after)
 {
     // While a row goes over the network, the next print to send is rendered on another
-    // thread; only one rendering is made ahead.
+    // thread; only one rendering is queued ahead.
     if (m_nextRenderRow >= 0)
         return;
     for (int j = after + 1; j < ordineLocal.righeStampa.size(); ++j) {
@@ -755,7 +767,7 @@ void OrdineUploadThread::renderNextStampa(int after)
         }
         if (locale.id < 1 || locale.formato.colonna3 <= 0 || locale.formato.colonna4 <= 0)
             return;
-        m_nextRender = QtConcurrent::run(&m_renderPool, renderInto, renderJob(riga, locale.formato));
+        m_nextRender = queueRender(renderJob(riga, locale.formato));
         m_nextRenderRow = j;
         return;
     }
@@ -766,7 +778,7 @@ void OrdineUploadThread::dropNextRender()
     if (m_nextRenderRow < 0)
         return;
     m_nextRenderRow = -1;
-    const RenderResult result = m_nextRender.result();
+    const RenderResult result = m_nextRender.get();
     if (!result.path.isEmpty())
         QFile::remove(result.path);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <future>
 #include <memory>
 #include <string>
 
 #include <QFileInfo>
-#include <QFuture>
 #include <QList>
 #include <QMutex>
 #include <QSet>
@@ -99,6 +99,8 @@ private:
         std::string message;
     };
     static RenderResult renderInto(const PrintImageRenderer::Job &job);
+    // Hands a rendering to the rendering thread.
+    std::future<RenderResult> queueRender(const PrintImageRenderer::Job &job);
 
     void runOrder();
     void uploadOrdineRigaFile(Ordine *ordine);
@@ -108,7 +110,8 @@ private:
     void sendOrderRecord(Ordine *ordine);
     PrintImageRenderer::Job renderJob(const OrdiniLocal::OrdineRigaStampaLocal &riga,
                                       const OrdiniLocal::FormatoLocal &formato) const;
-    // The rendering of print row `row`: the one made ahead for it, or a new one.
+    // The rendering of print row `row`: the one queued ahead for it, or a new one. The next
+    // print to send is queued behind it before it is waited for.
     QString renderStampa(int row, const OrdiniLocal::OrdineRigaStampaLocal &riga,
                          const OrdiniLocal::FormatoLocal &formato);
     void renderNextStampa(int after);
@@ -161,10 +164,12 @@ private:
     QSet<int> m_touchedStampaRows;
     bool m_orderRecorded = false;
 
-    // The thread that renders the prints, and the print rendered ahead while the previous row
-    // goes over the network, with its row (-1: none).
+    // The thread that renders the prints, one after another, and the print queued ahead (to be
+    // rendered while the previous row goes over the network), with its row (-1: none). Each
+    // rendering is waited for through a future of its own: a pool task that is waited for
+    // before it has started would run on the waiting thread instead.
     QThreadPool m_renderPool;
-    QFuture<RenderResult> m_nextRender;
+    std::future<RenderResult> m_nextRender;
     int m_nextRenderRow = -1;
 
     std::atomic<bool> m_ordineInviato{false};

@@ -21,6 +21,7 @@
 #include "articolostampafotograficacomposer.h"
 #include "articolostampafotograficafotoeditor.h"
 #include "articolostampafotograficafotoprintmodel.h"
+#include "imageutility.h"
 #include "korvexglobals.h"
 #include "modalanswerer.h"
 #include "ordineupload.h"
@@ -166,6 +167,7 @@ private slots:
     void bulkCancel();
     void bulkWithoutPaper();
     void bulkOnAFailingCatalogue();
+    void bulkOnMixedPrints();
     void cropKeptWhereTheFormatStays_data();
     void cropKeptWhereTheFormatStays();
 
@@ -935,6 +937,90 @@ void TestPrintSelection::bulkOnAFailingCatalogue()
     QCOMPARE(m_answerer->last().text, QStringLiteral("Impossibile modificare le impostazioni di stampa a causa di un errore."));
     QCOMPARE(describe(prints(composer)->stampe()), before);
     m_fixture->restoreCatalogue();
+}
+
+// A bulk change of prints of several files and products, some sharing a file or a product
+// with prints left out of the selection, one of a missing file: the selected prints get the
+// product and their crops, each is repainted once in the selection's order and nothing else
+// is; a product only the selected prints used leaves the model, those of the others stay;
+// every thumbnail stays, since every file is still shown, and the missing file stays missing.
+void TestPrintSelection::bulkOnMixedPrints()
+{
+    const QString a = photo(QStringLiteral("a.jpg"), QSize(4000, 3000));
+    const QString b = photo(QStringLiteral("b.jpg"), QSize(3000, 4000));
+    const QString d = photo(QStringLiteral("d.jpg"), QSize(4000, 3000));
+    const QString gone = photo(QStringLiteral("gone.jpg"), QSize(400, 300));
+    const QRectF chosen(10, 20, 1200, 800);
+    const Rows rows{PrintEditFixture::row(a, 1, 2, chosen, 1),         PrintEditFixture::row(d, 3, 1, QRectF(), 2),
+                    PrintEditFixture::row(d, 4, 2, chosen, 3),         PrintEditFixture::row(b, 5, 2, chosen, 4),
+                    PrintEditFixture::row(gone, 3, 1, QRectF(), 5),    PrintEditFixture::row(a, 4, 1, QRectF(), 6),
+                    PrintEditFixture::row(b, 1, 2, chosen, 7)};
+    const QList<int> selected{0, 2, 3, 4, 6};
+    QVERIFY(QFile::remove(gone));
+    m_answerer->answer(QStringLiteral("Continua"));
+    Composer *composer = open(rows);
+    QVERIFY(m_answerer->waitForCount(1));
+    PrintModel *model = prints(composer);
+    QTRY_VERIFY(!model->isLoadingThumbs() && PrintModel::m_images.size() == 3);
+    QCOMPARE(model->invalidFilesList().size(), 1);
+
+    // What the change gives each selected print: product 5 (20x15 on Lucida), 3 copies, and a
+    // crop centred anew where the format changes (all but the print of product 5).
+    const OrdiniLocal::FormatoLocal formato = OrdiniLocal().StampaLocalFromDb(5).formato;
+    Rows expected = rows;
+    for (int row : selected) {
+        const Row product = PrintEditFixture::row(rows.at(row).FilePath, 5);
+        Row &riga = expected[row];
+        riga.IdStampa = 5;
+        riga.Codice = product.Codice;
+        riga.Descrizione = product.Descrizione;
+        riga.Prezzo = product.Prezzo;
+        riga.FormatoDesc = product.FormatoDesc;
+        riga.CartaDesc = product.CartaDesc;
+        riga.Qta = 3;
+        if (riga.Transformation.Type == 2 && rows.at(row).IdStampa != 5) {
+            const QSize image = riga.FilePath == b ? QSize(3000, 4000) : QSize(4000, 3000);
+            QSize print(formato.colonna3, formato.colonna4);
+            if ((print.width() > print.height()) != (image.width() > image.height()))
+                print.transpose();
+            riga.Transformation.CropRect = QRectF(imageUtility::calculateCropRect(image, print));
+        }
+    }
+
+    select(composer, selected);
+    QStringList log;
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [&log](const QModelIndex &from, const QModelIndex &to, const QVector<int> &roles) {
+                log << QStringLiteral("changed %1-%2 (%3 roles)").arg(from.row()).arg(to.row()).arg(roles.size());
+            });
+    connect(model, &QAbstractItemModel::rowsInserted, this, [&log] { log << QStringLiteral("inserted"); });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [&log] { log << QStringLiteral("removed"); });
+    m_answerer->answerWith([](QWidget *dialog) {
+        auto *carta = dialog->findChild<QComboBox *>(QStringLiteral("carta"));
+        carta->setCurrentIndex(carta->findText(QStringLiteral("Lucida")));
+        auto *formatoBox = dialog->findChild<QComboBox *>(QStringLiteral("formato"));
+        formatoBox->setCurrentIndex(formatoBox->findText(QStringLiteral("20x15")));
+        dialog->findChild<QSpinBox *>(QStringLiteral("qta"))->setValue(3);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    child<QToolButton>(composer, "toolButtonSelectedFilesCangeStampaSettings")->click();
+    disconnect(model, nullptr, this, nullptr);
+    QCOMPARE(m_answerer->count(), 2);
+
+    QCOMPARE(describe(model->stampe()), describe(expected));
+    QStringList repainted;
+    for (int row : selected)
+        repainted << QStringLiteral("changed %1-%1 (0 roles)").arg(row);
+    QCOMPARE(log, repainted);
+    QCOMPARE(model->isValidStampa(1), false);
+    for (int id : {3, 4, 5})
+        QVERIFY2(model->isValidStampa(id), qPrintable(QString::number(id)));
+    QCOMPARE(PrintModel::m_images.keys(), (QStringList{a, b, d}));
+    QCOMPARE(model->invalidFilesList().size(), 1);
+    QCOMPARE(model->invalidFilesList().first().absoluteFilePath(), gone);
+    QCOMPARE(model->filePath2righeStampaIndex(a), (QList<int>{0, 5}));
+    QCOMPARE(model->filePath2righeStampaIndex(b), (QList<int>{3, 6}));
+    QCOMPARE(model->idStampa2righeStampaIndex(5), selected);
 }
 
 void TestPrintSelection::cropKeptWhereTheFormatStays_data()

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
@@ -32,6 +33,8 @@ private slots:
     void bookkeeping_data();
     void bookkeeping();
     void editPassesCatalogueFailureOnAfterRepaint();
+    void bookkeepingAgainstScansOfTheRows_data();
+    void bookkeepingAgainstScansOfTheRows();
     void modelTester();
     void tooSmallRule_data();
     void tooSmallRule();
@@ -379,6 +382,288 @@ void tst_PrintRowsModel::editPassesCatalogueFailureOnAfterRepaint()
     }
     QVERIFY(thrown);
     QCOMPARE(model.rowCount(), 2);
+}
+
+namespace {
+
+QString absolute(const QString &path)
+{
+    return path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+}
+
+// What the model keeps beside its rows, worked out the plain way for each operation: every
+// "does a row still use it?" answered by a pass over all the rows. The model answers them
+// from its own counts; both must agree after any sequence of operations.
+struct ScannedModel
+{
+    QList<Row> rows;
+    QStringList invalid;     // absolute paths, in the order the model lists them
+    QSet<QString> thumbs;
+    QSet<QString> failed;    // absolute paths whose job gave no image
+    QSet<int> products;      // ids of the cached products
+    QSet<int> catalogue;     // ids the catalogue has
+    QSet<QString> decodable; // absolute paths of the files that give a thumbnail
+    QStringList log;         // the notifications the model must send
+
+    QList<int> rowsOf(const QString &path) const
+    {
+        QList<int> found;
+        for (int i = 0; i < rows.size(); ++i)
+            if (rows.at(i).FilePath == path)
+                found << i;
+        return found;
+    }
+    QList<int> rowsOf(int idStampa) const
+    {
+        QList<int> found;
+        for (int i = 0; i < rows.size(); ++i)
+            if (rows.at(i).IdStampa == idStampa)
+                found << i;
+        return found;
+    }
+    void note(const QString &path)
+    {
+        const QFileInfo file(path);
+        if ((path.isEmpty() || !file.exists() || !file.isReadable()) && !invalid.contains(absolute(path)))
+            invalid << absolute(path);
+    }
+    void cache(int idStampa)
+    {
+        if (idStampa >= 1 && catalogue.contains(idStampa))
+            products.insert(idStampa);
+    }
+    void dropIfUnused(const Row &old)
+    {
+        if (rowsOf(old.FilePath).isEmpty()) {
+            invalid.removeAll(absolute(old.FilePath));
+            thumbs.remove(old.FilePath);
+        }
+        if (rowsOf(old.IdStampa).isEmpty())
+            products.remove(old.IdStampa);
+    }
+
+    void add(const Row &riga)
+    {
+        log << QStringLiteral("inserted %1").arg(rows.size());
+        rows << riga;
+        failed.remove(absolute(riga.FilePath));
+        note(riga.FilePath);
+        cache(riga.IdStampa);
+    }
+    void edit(const Row &riga, int row)
+    {
+        if (row < 0 || row >= rows.size())
+            return;
+        const Row old = rows.at(row);
+        rows[row] = riga;
+        dropIfUnused(old);
+        failed.remove(absolute(old.FilePath));
+        failed.remove(absolute(riga.FilePath));
+        note(riga.FilePath);
+        cache(riga.IdStampa);
+        log << QStringLiteral("changed %1").arg(row);
+    }
+    void remove(int first, int count)
+    {
+        if (first < 0 || count < 1 || first >= rows.size() || first + count > rows.size())
+            return;
+        log << QStringLiteral("removed %1-%2").arg(first).arg(first + count - 1);
+        for (int i = 0; i < count; ++i) {
+            const Row old = rows.takeAt(first);
+            dropIfUnused(old);
+            failed.remove(absolute(old.FilePath));
+        }
+    }
+    void rebuildInvalid()
+    {
+        invalid.clear();
+        for (const Row &riga : qAsConst(rows))
+            note(riga.FilePath);
+    }
+    // A thumbnail batch to its end: one job for each path that has none yet, and a repaint
+    // of every row of each path read.
+    void loadThumbs()
+    {
+        QSet<QString> queued;
+        for (const Row &riga : qAsConst(rows)) {
+            const QString path = absolute(riga.FilePath);
+            if (path.isEmpty() || invalid.contains(path) || thumbs.contains(path) || failed.contains(path)
+                || queued.contains(path))
+                continue;
+            queued.insert(path);
+            if (decodable.contains(path) && QFileInfo::exists(path)) {
+                thumbs.insert(path);
+            } else {
+                failed.insert(path);
+                note(path);
+            }
+            for (int row : rowsOf(path))
+                log << QStringLiteral("changed %1").arg(row);
+        }
+    }
+};
+
+} // namespace
+
+void tst_PrintRowsModel::bookkeepingAgainstScansOfTheRows_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("images"); // decodable files; rows pick among them and a few bad ones
+    QTest::addColumn<int>("steps");
+    QTest::newRow("few files, many rows each") << 11u << 3 << 400;
+    QTest::newRow("many files") << 23u << 14 << 400;
+    QTest::newRow("mixed") << 37u << 6 << 600;
+}
+
+// Adding, editing (one print, or a selection given one product as the bulk change does),
+// removing blocks, rebuilding the missing files and thumbnail batches in a random order over
+// shared, missing, undecodable and vanishing files and products of every kind: after each
+// step the model's rows, notifications, missing files, thumbnails, products and rows of each
+// path and product are those of the plain scans.
+void tst_PrintRowsModel::bookkeepingAgainstScansOfTheRows()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, images);
+    QFETCH(int, steps);
+
+    ScannedModel scanned;
+    QStringList paths;
+    for (int i = 0; i < images; ++i) {
+        const QString file = m_fixture->solid(QStringLiteral("f%1.%2").arg(i).arg(i % 2 ? "jpg" : "png"),
+                                              QSize(60 + i, 40), QColor::fromHsv(i * 25 % 360, 200, 200));
+        paths << absolute(file);
+        scanned.decodable.insert(absolute(file));
+    }
+    const QString vanishing = absolute(m_fixture->solid(QStringLiteral("sparisce.png"), QSize(50, 40), Qt::red));
+    scanned.decodable.insert(vanishing);
+    paths << vanishing << absolute(m_fixture->bytes(QStringLiteral("rotto.jpg"), "Non è un'immagine.\n"))
+          << absolute(m_fixture->path(QStringLiteral("manca.jpg"))) << absolute(m_fixture->path(QStringLiteral("manca2.jpg")))
+          << QString();
+    const QList<int> ids{1, 3, 4, 5, 6, 99, 0, -2};
+    scanned.catalogue = {1, 3, 4, 5, 6};
+
+    QVERIFY(Model::m_images.isEmpty());
+    Model model;
+    QStringList log;
+    connect(&model, &QAbstractItemModel::rowsInserted, this, [&log](const QModelIndex &, int first, int last) {
+        log << (first == last ? QStringLiteral("inserted %1").arg(first) : QStringLiteral("inserted %1-%2").arg(first).arg(last));
+    });
+    connect(&model, &QAbstractItemModel::rowsRemoved, this, [&log](const QModelIndex &, int first, int last) {
+        log << QStringLiteral("removed %1-%2").arg(first).arg(last);
+    });
+    connect(&model, &QAbstractItemModel::dataChanged, this,
+            [&log](const QModelIndex &from, const QModelIndex &to, const QVector<int> &roles) {
+                log << (from == to && roles.isEmpty() ? QStringLiteral("changed %1").arg(from.row())
+                                                      : QStringLiteral("changed %1-%2 roles %3")
+                                                            .arg(from.row()).arg(to.row()).arg(roles.size()));
+            });
+    const QString missingText = QStringLiteral("Il file non esiste, fai doppio click per sostituirlo");
+
+    QRandomGenerator random(seed);
+    auto pick = [&random](const auto &list) { return list.at(int(random.bounded(quint32(list.size())))); };
+    auto anyRow = [&] {
+        Row riga = PrintEditFixture::row(pick(paths), pick(ids), 1 + int(random.bounded(2u)), QRectF(),
+                                         1 + int(random.bounded(9u)));
+        return riga;
+    };
+    for (int step = 0; step < steps; ++step) {
+        const int rows = scanned.rows.size();
+        const quint32 op = random.bounded(100u);
+        QString what;
+        if (step == steps / 2) {
+            QVERIFY(QFile::remove(vanishing));
+            what = QStringLiteral("file gone");
+        } else if (op < 35 || rows < 3) {
+            const Row riga = anyRow();
+            what = QStringLiteral("add %1 %2").arg(QFileInfo(riga.FilePath).fileName()).arg(riga.IdStampa);
+            model.addStampa(riga);
+            scanned.add(riga);
+        } else if (op < 62) {
+            // One print edited: another file, another product, or both; at times a bad index.
+            const int row = int(random.bounded(quint32(rows + 2))) - 1;
+            Row riga = row >= 0 && row < rows ? scanned.rows.at(row) : anyRow();
+            const quint32 change = random.bounded(3u);
+            if (change != 1)
+                riga.FilePath = pick(paths);
+            if (change != 0)
+                riga.IdStampa = pick(ids);
+            what = QStringLiteral("edit %1 to %2 %3").arg(row).arg(QFileInfo(riga.FilePath).fileName()).arg(riga.IdStampa);
+            model.editStampa(riga, row >= 0 && row < rows ? model.index(row) : model.index(row, 0));
+            scanned.edit(riga, row);
+        } else if (op < 70) {
+            // A selection given one product, print after print.
+            const int product = pick(ids);
+            what = QStringLiteral("selection to %1").arg(product);
+            for (int row = int(random.bounded(3u)); row < rows; row += 1 + int(random.bounded(3u))) {
+                Row riga = scanned.rows.at(row);
+                riga.IdStampa = product;
+                riga.Qta = 2;
+                model.editStampa(riga, model.index(row));
+                scanned.edit(riga, row);
+            }
+        } else if (op < 86) {
+            const int first = int(random.bounded(quint32(rows + 2))) - 1;
+            const int count = int(random.bounded(5u));
+            what = QStringLiteral("remove %1 +%2").arg(first).arg(count);
+            model.removeRows(first, count);
+            scanned.remove(first, count);
+        } else if (op < 88) {
+            what = QStringLiteral("remove all");
+            model.removeAllRows();
+            scanned.remove(0, rows);
+        } else if (op < 94) {
+            what = QStringLiteral("rebuild missing files");
+            model.invalidFileUpdate();
+            scanned.rebuildInvalid();
+        } else {
+            what = QStringLiteral("thumbnails");
+            model.loadThumbs();
+            QVERIFY(settle(model));
+            scanned.loadThumbs();
+            // The jobs end in any order: the repaints are compared as a set.
+            std::sort(log.begin(), log.end());
+            std::sort(scanned.log.begin(), scanned.log.end());
+        }
+        const QByteArray where = QStringLiteral("step %1 (%2)").arg(step).arg(what).toUtf8();
+
+        QVERIFY2(log == scanned.log, (where + ": " + log.join(QLatin1Char(',')).toUtf8() + " against "
+                                      + scanned.log.join(QLatin1Char(',')).toUtf8()).constData());
+        log.clear();
+        scanned.log.clear();
+        QCOMPARE(model.rowCount(), scanned.rows.size());
+        const QList<Row> now = model.stampe();
+        for (int i = 0; i < now.size(); ++i) {
+            QVERIFY2(now.at(i).FilePath == scanned.rows.at(i).FilePath && now.at(i).IdStampa == scanned.rows.at(i).IdStampa
+                         && now.at(i).Qta == scanned.rows.at(i).Qta,
+                     where.constData());
+            QVERIFY2(model.getErrorStrings(now.at(i)).contains(missingText)
+                         == scanned.invalid.contains(absolute(now.at(i).FilePath)),
+                     where.constData());
+        }
+        QStringList invalid;
+        for (const QFileInfo &file : model.invalidFilesList())
+            invalid << absolute(file.filePath());
+        QVERIFY2(invalid == scanned.invalid,
+                 (where + ": " + invalid.join(QLatin1Char(',')).toUtf8() + " against "
+                  + scanned.invalid.join(QLatin1Char(',')).toUtf8()).constData());
+        QSet<QString> thumbs;
+        for (auto i = Model::m_images.constBegin(); i != Model::m_images.constEnd(); ++i)
+            thumbs.insert(i.key());
+        QVERIFY2(thumbs == scanned.thumbs, where.constData());
+        for (const QString &path : qAsConst(paths))
+            QVERIFY2(model.filePath2righeStampaIndex(path) == scanned.rowsOf(path), where.constData());
+        QList<int> invalidStampe, expectedInvalidStampe;
+        for (const Row &riga : model.invalidStampeList())
+            invalidStampe << riga.IdStampa;
+        for (const Row &riga : qAsConst(scanned.rows))
+            if (!scanned.products.contains(riga.IdStampa))
+                expectedInvalidStampe << riga.IdStampa;
+        QVERIFY2(invalidStampe == expectedInvalidStampe, where.constData());
+        for (int id : ids) {
+            QVERIFY2(model.isValidStampa(id) == scanned.products.contains(id), where.constData());
+            QVERIFY2(model.idStampa2righeStampaIndex(id) == scanned.rowsOf(id), where.constData());
+        }
+    }
 }
 
 void tst_PrintRowsModel::modelTester()

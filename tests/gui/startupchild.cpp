@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
-#include <QTimer>
 
 #include "korvexglobals.h"
 #include "modalanswerer.h"

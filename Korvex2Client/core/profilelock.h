@@ -13,15 +13,17 @@ class QLockFile;
 // and send them.
 //
 // A lock whose owner no longer runs on this machine (killed, crashed, a power cut) is taken
-// over at once. A program started to replace this one (an update) finds its predecessor's
+// over at once. A lock file that names no owner (empty or damaged by a power cut or a disk
+// fault) is looked at again for a short while, since a copy that is starting writes its line
+// within moments; then it is removed and taken, unless a live process holds it. A program started to replace this one (an update) finds its predecessor's
 // process id in its environment and waits a bounded while for the predecessor to end.
 class ProfileLock
 {
 public:
     enum class Result {
         Acquired,
-        HeldByAnother, // another running copy holds it: owner() says which
-        Failed,        // the lock file cannot be made: errorString() says why
+        HeldByAnother, // another running copy holds it: owner() says which (pid 0: unknown)
+        Failed,        // the lock file cannot be made, or a damaged one removed: errorString() says why
     };
 
     struct Owner
@@ -57,7 +59,13 @@ public:
     static qint64 takePredecessorFromEnvironment();
 
 private:
+    enum class Unreadable { NotYet, Taken, HeldByLiveProcess, Failed };
+
+    // The lock file names no owner: removed and taken once it has been so for a while.
+    Unreadable takeUnreadableLock();
+    QString probeWriteFailure() const;
     QString diagnoseFailure() const;
+    static bool heldByLiveProcess(const QString &path);
 
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;

@@ -3,12 +3,14 @@
 
 #include <csignal>
 #include <memory>
+#include <vector>
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,7 +76,7 @@ public:
     // The exit code, once the copy has ended; -1000 if it did not end.
     int exitCode()
     {
-        if (!m_process.waitForFinished(60000))
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(60000))
             return -1000;
         output();
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1001;
@@ -131,6 +133,10 @@ private slots:
     void copiesOnOtherProfilesRunSideBySide();
     void lockThatCannotBeMadeIsTold_data();
     void lockThatCannotBeMadeIsTold();
+    void lockFileThatNamesNobodyIsTaken_data();
+    void lockFileThatNamesNobodyIsTaken();
+    void copiesStartedTogetherOnADamagedLock();
+    void liveCopyKeepsALockFileThatNamesNobody();
     void successorOfTheOwner_data();
     void successorOfTheOwner();
 
@@ -219,26 +225,33 @@ void TestProfileLock::copiesOnOtherProfilesRunSideBySide()
 
 void TestProfileLock::lockThatCannotBeMadeIsTold_data()
 {
-    QTest::addColumn<bool>("diskFull");
+    QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("reason");
     // Writes past a few bytes fail, as on a full disk.
-    QTest::newRow("disk full") << true << QStringLiteral("Korvex2.lock: File too large");
+    QTest::newRow("disk full") << "disk full" << QStringLiteral("Korvex2.lock: File too large");
     // Tests run as root, whom no permission stops: a file where the folder should be.
-    QTest::newRow("data folder is a file") << false << QStringLiteral("impossibile creare la cartella");
+    QTest::newRow("data folder is a file") << "file for folder" << QStringLiteral("impossibile creare la cartella");
+    // Something in place of the lock file that names no owner and cannot be removed.
+    QTest::newRow("a folder in place of the lock file")
+        << "folder for lock" << QString::fromUtf8("non dice quale programma usa il profilo e non si può rimuovere: "
+                                                  "al suo posto c'è una cartella");
 }
 
 void TestProfileLock::lockThatCannotBeMadeIsTold()
 {
-    QFETCH(bool, diskFull);
+    QFETCH(QString, setup);
     QFETCH(QString, reason);
     const QString folder = dataFolder(QStringLiteral("Negozio"));
-    if (diskFull)
-        QVERIFY(QDir().mkpath(folder));
-    else
+    const QString lockPath = folder + QStringLiteral("/Korvex2.lock");
+    if (setup == QLatin1String("file for folder"))
         writeFile(folder, "non una cartella");
+    else if (setup == QLatin1String("folder for lock"))
+        writeFile(lockPath + QStringLiteral("/dentro"), "qualcosa");
+    else
+        QVERIFY(QDir().mkpath(folder));
 
     std::unique_ptr<FileSizeLimit> limit;
-    if (diskFull) {
+    if (setup == QLatin1String("disk full")) {
         // The copy inherits the limit; its status goes to a pipe, which the limit spares.
         limit = std::make_unique<FileSizeLimit>(16);
         QVERIFY(limit->ok());
@@ -251,8 +264,105 @@ void TestProfileLock::lockThatCannotBeMadeIsTold()
     QVERIFY2(box.startsWith(QStringLiteral("box Impossibile avviare l'applicazione\t")), qPrintable(box));
     QVERIFY2(box.contains(reason), qPrintable(box));
     QVERIFY(!copy.output().contains(QStringLiteral("locked ")));
-    // No lock is left behind.
-    QVERIFY(!QFileInfo(folder + QStringLiteral("/Korvex2.lock")).exists());
+    if (setup == QLatin1String("folder for lock")) {
+        // What the program cannot tell as its own stays as it was.
+        QVERIFY(QFileInfo(lockPath).isDir());
+        QVERIFY(QFile::exists(lockPath + QStringLiteral("/dentro")));
+    } else {
+        // No lock is left behind.
+        QVERIFY(!QFileInfo(lockPath).exists());
+    }
+}
+
+void TestProfileLock::lockFileThatNamesNobodyIsTaken_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("old");
+    // What a power cut or a disk fault leaves: just made, or from long ago.
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("zero bytes") << QByteArray(96, '\0') << false;
+    QTest::newRow("a line of garbage") << QByteArray("\x7f\x03garbage 12 ab\n") << false;
+    QTest::newRow("empty, from yesterday") << QByteArray() << true;
+}
+
+void TestProfileLock::lockFileThatNamesNobodyIsTaken()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, old);
+    const QString lockPath = dataFolder(QStringLiteral("Negozio")) + QStringLiteral("/Korvex2.lock");
+    writeFile(lockPath, content);
+    if (old) {
+        QFile file(lockPath);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    }
+
+    Copy copy(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    QVERIFY2(copy.waitForLine(QStringLiteral("locked ")).size() > 0, qPrintable(copy.output()));
+    QVERIFY(!copy.output().contains(QStringLiteral("box ")));
+    // The lock is the copy's now, a real one: the next copy is refused.
+    QLockFile reader(lockPath);
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    QVERIFY(reader.getLockInfo(&pid, &host, &application));
+    QVERIFY(pid > 0);
+    Copy next(m_home->path(), QStringLiteral("once"), QStringLiteral("Negozio"));
+    QCOMPARE(next.exitCode(), 0);
+    QVERIFY2(next.output().contains(QStringLiteral("box Programma già aperto")), qPrintable(next.output()));
+    QVERIFY(!next.output().contains(QStringLiteral("locked ")));
+    QVERIFY(copy.running());
+}
+
+void TestProfileLock::copiesStartedTogetherOnADamagedLock()
+{
+    // Copies that meet the same damaged lock at the same moment: one takes the profile, the
+    // others are refused as by a running copy.
+    const QString lockPath = dataFolder(QStringLiteral("Negozio")) + QStringLiteral("/Korvex2.lock");
+    for (int round = 0; round < 3; ++round) {
+        writeFile(lockPath, QByteArray());
+        std::vector<std::unique_ptr<Copy>> copies;
+        for (int i = 0; i < 4; ++i)
+            copies.push_back(std::make_unique<Copy>(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio")));
+        int locked = 0;
+        int refused = 0;
+        for (auto &copy : copies) {
+            // A copy either holds the lock (and runs on) or ends, refused.
+            const QString line = copy->waitForLine(QStringLiteral("locked "));
+            if (!line.isEmpty()) {
+                ++locked;
+                continue;
+            }
+            QCOMPARE(copy->exitCode(), 0);
+            QVERIFY2(copy->output().contains(QStringLiteral("box Programma già aperto")), qPrintable(copy->output()));
+            ++refused;
+        }
+        QCOMPARE(locked, 1);
+        QCOMPARE(refused, 3);
+        copies.clear(); // killed: the next round meets a lock whose owner is gone
+        QFile::remove(lockPath);
+    }
+}
+
+void TestProfileLock::liveCopyKeepsALockFileThatNamesNobody()
+{
+    // A running copy's lock file that lost its line (and long ago, by its time) is still the
+    // running copy's: the system's lock on the file says so, and nothing removes it.
+    Copy first(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    QVERIFY(first.waitForLine(QStringLiteral("locked ")).size() > 0);
+    const QString lockPath = dataFolder(QStringLiteral("Negozio")) + QStringLiteral("/Korvex2.lock");
+    {
+        QFile file(lockPath);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(0));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    }
+    Copy second(m_home->path(), QStringLiteral("once"), QStringLiteral("Negozio"));
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY2(second.output().contains(QStringLiteral("box Programma già aperto")), qPrintable(second.output()));
+    QVERIFY(!second.output().contains(QStringLiteral("locked ")));
+    QVERIFY(QFile::exists(lockPath));
+    QVERIFY(first.running());
 }
 
 void TestProfileLock::successorOfTheOwner_data()

@@ -9,11 +9,11 @@
 
 namespace Session {
 
-void stopUploads()
+bool stopUploads(int timeoutMs)
 {
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     if (!queue)
-        return;
+        return true;
     queue->terminateUpload();
     // The queue counts as stopped once its worker's thread has ended.
     if (queue->processingUploads()) {
@@ -24,8 +24,15 @@ void stopUploads()
                 loop.quit();
         });
         poll.start(20);
+        QTimer limit;
+        if (timeoutMs >= 0) {
+            limit.setSingleShot(true);
+            QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+            limit.start(timeoutMs);
+        }
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    return !queue->processingUploads();
 }
 
 void replaceUtente(Utente *utente)

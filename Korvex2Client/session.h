@@ -15,8 +15,9 @@ void replaceUtente(Utente *utente);
 void releaseUtente();
 
 // Asks the upload queue to stop sending and returns once its worker thread has ended (an
-// FTP transfer is aborted at once, a service call ends within its time-out). The order
-// being sent stays queued and resumes at the next start.
-void stopUploads();
+// FTP transfer is aborted at once, a service call ends within its time-out), or after
+// timeoutMs (-1: no limit). The order being sent stays queued and resumes at the next start.
+// False when the worker still runs.
+bool stopUploads(int timeoutMs = -1);
 
 } // namespace Session

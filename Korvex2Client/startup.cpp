@@ -1,5 +1,10 @@
 #include "startup.h"
 
+#include <cstdio>
+#include <memory>
+
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
@@ -9,6 +14,7 @@
 #include <QTranslator>
 
 #include "korvexglobals.h"
+#include "magickimage.h"
 #include "mainwindow.h"
 #include "ordineupload.h"
 #include "profilelock.h"
@@ -92,7 +98,10 @@ bool lockProfile(ProfileLock &lock, int *exitCode)
 
     const ProfileLock::Owner owner = lock.owner();
     const QString profile = profileName();
-    qDebug().noquote() << QStringLiteral("Profilo già in uso (processo %1 su %2)").arg(owner.pid).arg(owner.hostName);
+    if (owner.pid > 0)
+        qDebug().noquote() << QStringLiteral("Profilo già in uso (processo %1 su %2)").arg(owner.pid).arg(owner.hostName);
+    else
+        qDebug().noquote() << QStringLiteral("Profilo già in uso da un processo che non si nomina");
     QString text;
     if (!owner.onThisMachine) {
         text = profile.isEmpty()
@@ -109,20 +118,24 @@ bool lockProfile(ProfileLock &lock, int *exitCode)
     return false;
 }
 
-void shutdownUploadQueue()
+bool shutdownUploadQueue(int waitMs)
 {
-    Session::stopUploads();
+    if (!Session::stopUploads(waitMs))
+        return false;
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     if (!queue)
-        return;
+        return true;
     // The windows hear nothing more from it: its destructor reports a stop.
     QObject::disconnect(queue, nullptr, nullptr, nullptr);
     KorvexGlobals::ordineUpload = nullptr;
     delete queue;
+    return true;
 }
 
-int runMainWindow(QApplication &app)
+int runMainWindow(QApplication &app, bool *workerLeftRunning)
 {
+    if (workerLeftRunning)
+        *workerLeftRunning = false;
     auto *window = new MainWindow;
     if (window->startFailed()) {
         delete window;
@@ -131,9 +144,49 @@ int runMainWindow(QApplication &app)
     }
     window->show();
     const int code = app.exec();
-    shutdownUploadQueue();
+    if (!shutdownUploadQueue(endOfProgramWaitMs)) {
+        qWarning().noquote() << QStringLiteral("L'invio in corso non si è fermato in tempo: il programma termina "
+                                               "senza attenderlo, l'ordine riprende al prossimo avvio");
+        if (workerLeftRunning)
+            *workerLeftRunning = true;
+        return code;
+    }
     Session::releaseUtente();
     delete window;
+    return code;
+}
+
+int run(int &argc, char **argv, const std::function<void(QApplication &)> &applicationReady)
+{
+    // Made before the application object, so that it goes after it.
+    std::unique_ptr<ProfileLock> lock;
+    int code = 0;
+    {
+        QApplication app(argc, argv);
+        // Once, before any thread of the program reads an image.
+        MagickImage::initialise();
+        configureApplication(app, QCoreApplication::arguments());
+        loadQtTranslations(app);
+        if (applicationReady)
+            applicationReady(app);
+        // Held until everything of the profile has ended: its settings, database and orders
+        // are this copy's alone.
+        lock = std::make_unique<ProfileLock>(KorvexGlobals::appDataPath);
+        if (!lockProfile(*lock, &code))
+            return code;
+        bool workerLeftRunning = false;
+        code = runMainWindow(app, &workerLeftRunning);
+        if (workerLeftRunning) {
+            // The worker is inside a call that only its time-out ends. Nothing of the program
+            // may be torn down under it: the process ends here, as a kill would end it. An
+            // order file is replaced whole or not at all, and the queue resumes a half-sent
+            // order without sending anything twice.
+            lock->release();
+            std::fflush(nullptr);
+            ::_exit(code);
+        }
+    }
+    KorvexGlobals::closeDatabase();
     return code;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class ProfileLock;
 class QApplication;
 class QStringList;
@@ -24,12 +26,28 @@ bool loadQtTranslations(QApplication &app);
 // replace this one waits a while for its predecessor to let the lock go.
 bool lockProfile(ProfileLock &lock, int *exitCode);
 
+// How long the program's end waits for the worker of an order being sent to stop.
+constexpr int endOfProgramWaitMs = 5000;
+
 // Shows the main window and runs the event loop. Returns the loop's exit code, or -1 when
 // the settings or the local database could not be loaded. Before the main window goes, an
 // order being sent is stopped (it resumes at the next start) and the upload queue deleted.
-int runMainWindow(QApplication &app);
+// A worker still inside a call of the laboratory after endOfProgramWaitMs is not waited for
+// any longer: *workerLeftRunning is then set and the queue, the customer and the window are
+// left as they are, for the process's end (see run).
+int runMainWindow(QApplication &app, bool *workerLeftRunning = nullptr);
 
-// Stops the upload queue, waits for its worker thread and deletes the queue.
-void shutdownUploadQueue();
+// Stops the upload queue, waits for its worker thread (at most waitMs; -1: until it ends)
+// and deletes the queue. False, with the queue left as it is, when the worker did not end.
+bool shutdownUploadQueue(int waitMs = -1);
+
+// The program, as main() runs it once the allocator and the resources are set up: the
+// application object, its identity, Qt's texts, the profile's lock, the main window. The lock
+// is let go last, after the application object (which waits for the thumbnails being read)
+// and the local database connection. When the worker of an order being sent does not stop in
+// time, the process ends at once, as after a kill: the order resumes at the next start.
+// applicationReady, when given, runs once the application object exists (the tests watch the
+// program from there).
+int run(int &argc, char **argv, const std::function<void(QApplication &)> &applicationReady = {});
 
 } // namespace Startup

@@ -280,6 +280,14 @@ std::string KorvexGlobals::sanitizedFilePath(QString path)
     return path.toUtf8().toStdString();
 }
 
+void KorvexGlobals::closeDatabase()
+{
+    db.close();
+    db = QSqlDatabase();
+    if (QSqlDatabase::contains(connectionName))
+        QSqlDatabase::removeDatabase(connectionName);
+}
+
 QString KorvexGlobals::ordersQueuePath()
 {
     return QDir(appDataPath).absolutePath() + QLatin1Char('/') + QStringLiteral("orders_queue");

@@ -41,6 +41,8 @@ public:
     // The folder of the order files: "orders_queue" in the data folder. Every reader and
     // writer of order files takes it from here.
     static QString ordersQueuePath();
+    // Closes the program's connection to the local database and forgets it (its end).
+    static void closeDatabase();
     // The text of a size field: "0 byte", "1.5 KB", "4.77 MB", "1 GB"; two decimals at most,
     // "." as decimal point whatever the locale.
     static QString fileSizeToString(quint64 size);

@@ -1,7 +1,6 @@
 // One running copy per profile: copies of the program's start in processes of their own
 // (gui_startupchild runs main()'s steps up to the main window), on profiles in a private home.
 
-#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -11,87 +10,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QLockFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "filesizelimit.h"
+#include "startupcopy.h"
 #include "profilelock.h"
 
 namespace {
-
-// A copy of the program's start, reporting on its standard output.
-class Copy
-{
-public:
-    Copy(const QString &home, const QString &mode, const QString &profile, qint64 predecessor = 0)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-        environment.remove(QString::fromLatin1(ProfileLock::predecessorVariable()));
-        if (predecessor > 0)
-            environment.insert(QString::fromLatin1(ProfileLock::predecessorVariable()), QString::number(predecessor));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QStringList arguments{QStringLiteral("-"), mode};
-        if (!profile.isNull())
-            arguments << profile;
-        m_process.start(QStringLiteral(KORVEX_STARTUPCHILD), arguments);
-    }
-    ~Copy()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(30000);
-        }
-    }
-
-    // The first status line that starts with prefix, waiting for it while the copy runs.
-    QString waitForLine(const QString &prefix, int timeoutMs = 60000)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        forever {
-            m_output += QString::fromUtf8(m_process.readAllStandardOutput());
-            const QStringList lines = m_output.split(QLatin1Char('\n'));
-            for (int i = 0; i + 1 < lines.size(); ++i) {
-                if (lines.at(i).startsWith(prefix))
-                    return lines.at(i);
-            }
-            if (deadline.hasExpired())
-                return QString();
-            if (m_process.state() == QProcess::NotRunning) {
-                if (m_process.bytesAvailable() == 0)
-                    return QString();
-                continue;
-            }
-            m_process.waitForReadyRead(100);
-        }
-    }
-    QString output()
-    {
-        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
-        return m_output;
-    }
-    // The exit code, once the copy has ended; -1000 if it did not end.
-    int exitCode()
-    {
-        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(60000))
-            return -1000;
-        output();
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1001;
-    }
-    bool running() const { return m_process.state() == QProcess::Running; }
-    void killHard()
-    {
-        ::kill(pid_t(m_process.processId()), SIGKILL);
-        m_process.waitForFinished(30000);
-    }
-
-private:
-    QProcess m_process;
-    QString m_output;
-};
 
 // Everything under a folder, hidden files too: path, size, time of change and content.
 QMap<QString, QString> snapshot(const QString &root)
@@ -175,11 +101,11 @@ void TestProfileLock::secondCopyOnTheProfileIsRefused()
     writeFile(m_home->path() + QStringLiteral("/.config/Vendrel/Korvex2") + profile + QStringLiteral(".conf"),
               "[General]\nUploadsAutoStart=true\n");
 
-    Copy first(m_home->path(), QStringLiteral("hold"), profile);
+    StartupCopy first(m_home->path(), QStringLiteral("hold"), profile);
     QVERIFY(first.waitForLine(QStringLiteral("locked ")).size() > 0);
     const QMap<QString, QString> before = snapshot(m_home->path());
 
-    Copy second(m_home->path(), QStringLiteral("once"), profile);
+    StartupCopy second(m_home->path(), QStringLiteral("once"), profile);
     QCOMPARE(second.exitCode(), 0);
     const QString box = second.waitForLine(QStringLiteral("box "));
     QVERIFY2(box.startsWith(QStringLiteral("box Programma già aperto\t") + text), qPrintable(box));
@@ -188,35 +114,35 @@ void TestProfileLock::secondCopyOnTheProfileIsRefused()
     // Nothing of the profile was touched, and the first copy still holds it.
     QCOMPARE(snapshot(m_home->path()), before);
     QVERIFY(first.running());
-    Copy third(m_home->path(), QStringLiteral("once"), profile);
+    StartupCopy third(m_home->path(), QStringLiteral("once"), profile);
     QCOMPARE(third.exitCode(), 0);
     QVERIFY(!third.output().contains(QStringLiteral("locked ")));
 }
 
 void TestProfileLock::lockOfAKilledCopyIsTakenOver()
 {
-    Copy killed(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    StartupCopy killed(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
     QVERIFY(killed.waitForLine(QStringLiteral("locked ")).size() > 0);
     killed.killHard();
     // Its lock stays behind, naming a process that no longer runs.
     QVERIFY(QFile::exists(dataFolder(QStringLiteral("Negozio")) + QStringLiteral("/Korvex2.lock")));
 
-    Copy next(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    StartupCopy next(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
     QVERIFY2(next.waitForLine(QStringLiteral("locked ")).size() > 0, qPrintable(next.output()));
     QVERIFY(!next.output().contains(QStringLiteral("box ")));
     // The lock taken over is a real one.
-    Copy another(m_home->path(), QStringLiteral("once"), QStringLiteral("Negozio"));
+    StartupCopy another(m_home->path(), QStringLiteral("once"), QStringLiteral("Negozio"));
     QCOMPARE(another.exitCode(), 0);
     QVERIFY(another.output().contains(QStringLiteral("box Programma già aperto")));
 }
 
 void TestProfileLock::copiesOnOtherProfilesRunSideBySide()
 {
-    Copy first(m_home->path(), QStringLiteral("hold"), QStringLiteral("Casa"));
+    StartupCopy first(m_home->path(), QStringLiteral("hold"), QStringLiteral("Casa"));
     QVERIFY(first.waitForLine(QStringLiteral("locked ")).size() > 0);
-    Copy second(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    StartupCopy second(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
     QVERIFY2(second.waitForLine(QStringLiteral("locked ")).size() > 0, qPrintable(second.output()));
-    Copy plain(m_home->path(), QStringLiteral("hold"), QString());
+    StartupCopy plain(m_home->path(), QStringLiteral("hold"), QString());
     QVERIFY2(plain.waitForLine(QStringLiteral("locked ")).size() > 0, qPrintable(plain.output()));
     for (const QString &profile : {QStringLiteral("Casa"), QStringLiteral("Negozio"), QString()})
         QVERIFY(QFile::exists(dataFolder(profile) + QStringLiteral("/Korvex2.lock")));
@@ -256,7 +182,7 @@ void TestProfileLock::lockThatCannotBeMadeIsTold()
         limit = std::make_unique<FileSizeLimit>(16);
         QVERIFY(limit->ok());
     }
-    Copy copy(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    StartupCopy copy(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
     const int code = copy.exitCode();
     limit.reset();
     QCOMPARE(code, 255); // -1
@@ -297,7 +223,7 @@ void TestProfileLock::lockFileThatNamesNobodyIsTaken()
         QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
     }
 
-    Copy copy(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    StartupCopy copy(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
     QVERIFY2(copy.waitForLine(QStringLiteral("locked ")).size() > 0, qPrintable(copy.output()));
     QVERIFY(!copy.output().contains(QStringLiteral("box ")));
     // The lock is the copy's now, a real one: the next copy is refused.
@@ -307,7 +233,7 @@ void TestProfileLock::lockFileThatNamesNobodyIsTaken()
     QString application;
     QVERIFY(reader.getLockInfo(&pid, &host, &application));
     QVERIFY(pid > 0);
-    Copy next(m_home->path(), QStringLiteral("once"), QStringLiteral("Negozio"));
+    StartupCopy next(m_home->path(), QStringLiteral("once"), QStringLiteral("Negozio"));
     QCOMPARE(next.exitCode(), 0);
     QVERIFY2(next.output().contains(QStringLiteral("box Programma già aperto")), qPrintable(next.output()));
     QVERIFY(!next.output().contains(QStringLiteral("locked ")));
@@ -321,9 +247,9 @@ void TestProfileLock::copiesStartedTogetherOnADamagedLock()
     const QString lockPath = dataFolder(QStringLiteral("Negozio")) + QStringLiteral("/Korvex2.lock");
     for (int round = 0; round < 3; ++round) {
         writeFile(lockPath, QByteArray());
-        std::vector<std::unique_ptr<Copy>> copies;
+        std::vector<std::unique_ptr<StartupCopy>> copies;
         for (int i = 0; i < 4; ++i)
-            copies.push_back(std::make_unique<Copy>(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio")));
+            copies.push_back(std::make_unique<StartupCopy>(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio")));
         int locked = 0;
         int refused = 0;
         for (auto &copy : copies) {
@@ -348,7 +274,7 @@ void TestProfileLock::liveCopyKeepsALockFileThatNamesNobody()
 {
     // A running copy's lock file that lost its line (and long ago, by its time) is still the
     // running copy's: the system's lock on the file says so, and nothing removes it.
-    Copy first(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
+    StartupCopy first(m_home->path(), QStringLiteral("hold"), QStringLiteral("Negozio"));
     QVERIFY(first.waitForLine(QStringLiteral("locked ")).size() > 0);
     const QString lockPath = dataFolder(QStringLiteral("Negozio")) + QStringLiteral("/Korvex2.lock");
     {
@@ -357,7 +283,7 @@ void TestProfileLock::liveCopyKeepsALockFileThatNamesNobody()
         QVERIFY(file.resize(0));
         QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
     }
-    Copy second(m_home->path(), QStringLiteral("once"), QStringLiteral("Negozio"));
+    StartupCopy second(m_home->path(), QStringLiteral("once"), QStringLiteral("Negozio"));
     QCOMPARE(second.exitCode(), 0);
     QVERIFY2(second.output().contains(QStringLiteral("box Programma già aperto")), qPrintable(second.output()));
     QVERIFY(!second.output().contains(QStringLiteral("locked ")));
@@ -379,15 +305,15 @@ void TestProfileLock::successorOfTheOwner()
     QFETCH(bool, ownerIsThePredecessor);
     const QString profile = QStringLiteral("Negozio");
     ProfileLock ours(dataFolder(profile));
-    std::unique_ptr<Copy> owner;
+    std::unique_ptr<StartupCopy> owner;
     if (ownerIsThePredecessor) {
         QCOMPARE(ours.acquire(), ProfileLock::Result::Acquired);
     } else {
-        owner = std::make_unique<Copy>(m_home->path(), QStringLiteral("hold"), profile);
+        owner = std::make_unique<StartupCopy>(m_home->path(), QStringLiteral("hold"), profile);
         QVERIFY(owner->waitForLine(QStringLiteral("locked ")).size() > 0);
     }
 
-    Copy successor(m_home->path(), QStringLiteral("once"), profile, QCoreApplication::applicationPid());
+    StartupCopy successor(m_home->path(), QStringLiteral("once"), profile, QCoreApplication::applicationPid());
     if (!ownerIsThePredecessor) {
         QCOMPARE(successor.exitCode(), 0);
         QVERIFY(successor.output().contains(QStringLiteral("box Programma già aperto")));

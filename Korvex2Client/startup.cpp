@@ -1,9 +1,8 @@
 #include "startup.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
-
-#include <unistd.h>
 
 #include <QApplication>
 #include <QDebug>
@@ -183,7 +182,7 @@ int run(int &argc, char **argv, const std::function<void(QApplication &)> &appli
             // order without sending anything twice.
             lock->release();
             std::fflush(nullptr);
-            ::_exit(code);
+            std::_Exit(code);
         }
     }
     KorvexGlobals::closeDatabase();

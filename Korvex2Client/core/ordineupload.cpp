@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QMutexLocker>
 #include <QTimer>
 
@@ -11,6 +12,38 @@
 #include "ordinefile.h"
 #include "ordineuploadthread.h"
 #include "utente.h"
+
+namespace {
+
+// Gives the order file at path, named otherwise, the name of its order's file: true once it has
+// it. False, with no reason, for a copy of an order that has its file, or that the queue sent
+// or is sending (copyOfSent): the file is left as it is, since sending it would send the order
+// again. False, with the reason, for a file that cannot take the name; it stays where it is.
+bool placeUnderItsUuid(const QString &path, const QString &uuid, bool copyOfSent, QString *reason)
+{
+    reason->clear();
+    const QString name = QFileInfo(path).fileName();
+    const QFileInfo target(OrdineFile::path(QFileInfo(path).absolutePath(), uuid));
+    if (target.fileName() != uuid + QStringLiteral(".kv2")) {
+        // That name would lead out of the orders folder.
+        *reason = QStringLiteral("l'identificativo dell'ordine non è un nome di file valido");
+        return false;
+    }
+    QMutexLocker lock(&OrdineFile::orderFileMutex());
+    if (copyOfSent || target.exists() || target.isSymLink()) {
+        qWarning().noquote() << QStringLiteral("%1: copia dell'ordine %2, non inviata").arg(name, uuid);
+        return false;
+    }
+    QFile file(path);
+    if (!file.rename(target.filePath())) {
+        *reason = QStringLiteral("impossibile rinominarlo in %1: %2").arg(target.fileName(), file.errorString());
+        return false;
+    }
+    qDebug().noquote() << QStringLiteral("%1: rinominato in %2").arg(name, target.fileName());
+    return true;
+}
+
+} // namespace
 
 OrdineUpload::OrdineUpload(QObject *parent)
     : QObject(parent),
@@ -76,12 +109,33 @@ void OrdineUpload::loadQueue()
             }
             if (!ordine.Attivo || (ordine.Utente != 0 && ordine.Utente != userId))
                 continue;
+            if (ordine.Uuid.isEmpty()) {
+                const QString reason = QStringLiteral("l'ordine non ha un identificativo");
+                qWarning().noquote() << QStringLiteral("%1: %2").arg(name, reason);
+                unreadable.insert(path, reason);
+                continue;
+            }
             if (m_skippedThisRun.contains(ordine.Uuid))
                 continue;
             // Removed while its worker ends: the file goes once the worker has ended.
             const auto removed = std::find_if(m_deleteAfterWorker.cbegin(), m_deleteAfterWorker.cend(),
                                               [&](const OrdiniLocal::OrdineLocal &o) { return o.Uuid == ordine.Uuid; });
             if (removed != m_deleteAfterWorker.cend())
+                continue;
+            // The order's file is the one named after its Uuid, which is how the worker, the
+            // windows and the removal find it: a file under another name takes that name.
+            if (name != ordine.Uuid + QStringLiteral(".kv2")) {
+                const bool copyOfSent = m_sentUuids.contains(ordine.Uuid) || isSending(ordine.Uuid);
+                if (!placeUnderItsUuid(path, ordine.Uuid, copyOfSent, &error)) {
+                    if (!error.isEmpty()) {
+                        qWarning().noquote() << QStringLiteral("%1: %2").arg(name, error);
+                        unreadable.insert(path, error);
+                    }
+                    continue;
+                }
+            }
+            // A file renamed in place after the listing is met twice.
+            if (index(ordine.Uuid) >= 0)
                 continue;
             queue.append(ordine);
         }

@@ -27,6 +27,9 @@ public:
     explicit OrdineUpload(QObject *parent = nullptr);
     ~OrdineUpload() override;
 
+    // Reads the queue from the orders folder. An order's file is the one named after its Uuid:
+    // a file of an order found under another name takes that name, unless the order has its
+    // file already or this queue sent it, when the file is a copy, left as it is and not queued.
     void loadQueue();
     bool append(OrdiniLocal::OrdineLocal ordine);
     // A run asked for by the customer or by the program (login, automatic start, "Start", a
@@ -73,8 +76,8 @@ signals:
     void CurrentOrderGlobalFileProgress(qint64 byteTransferred, qint64 totalBytes);
     void CurrentOrderCurrentFileProgress(qint64 byteTransferred, qint64 totalBytes);
     void currentProcessingFileChanged(QFileInfo file);
-    // Order files that a reload could not read, by path, with the reason; they stay in the
-    // folder and are never sent.
+    // Order files that a reload could not read, or could not give their order's name (none, or
+    // a failed rename), by path, with the reason; they stay in the folder and are never sent.
     void unreadableOrderFiles(QMap<QString, QString> reasons);
     // The order was sent but its order file could not be removed: it is kept out of the rest
     // of the run, and the worker skips it as sent whenever it meets it again.

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -27,6 +28,8 @@ private slots:
     void removeAndAppend();
     void unreadableOrderFilesAreReportedAndKept();
     void sentOrderWhoseFileStaysIsKeptOutOfTheRun();
+    void orderFileThatCannotTakeItsOrdersNameIsReportedAndKept_data();
+    void orderFileThatCannotTakeItsOrdersNameIsReportedAndKept();
 
 private:
     OrdiniLocal::OrdineLocal saved(int utente, bool attivo, int priorita, qint64 ageSeconds);
@@ -274,6 +277,49 @@ void TestUploadQueue::sentOrderWhoseFileStaysIsKeptOutOfTheRun()
     QCOMPARE(started.count(), 3);
     QCOMPARE(notRemoved.count(), 2);
     QVERIFY(m_fixture->orderFileExists(uuids.at(0)));
+}
+
+void TestUploadQueue::orderFileThatCannotTakeItsOrdersNameIsReportedAndKept_data()
+{
+    // The Uuid written in an order file named "ordine.kv2".
+    QTest::addColumn<QString>("uuid");
+    QTest::newRow("no identifier") << QString();
+    QTest::newRow("identifier too long for a file name")
+        << QStringLiteral("{%1}").arg(QString(300, QLatin1Char('a')));
+    QTest::newRow("identifier leading out of the folder") << QStringLiteral("../fuori");
+}
+
+void TestUploadQueue::orderFileThatCannotTakeItsOrdersNameIsReportedAndKept()
+{
+    QFETCH(QString, uuid);
+    const QString good = saved(7, true, -1, 30).Uuid;
+    OrdiniLocal::OrdineLocal ordine = EngineFixture::order();
+    ordine.Utente = 7;
+    ordine.Uuid = uuid;
+    ordine.Data = m_now;
+    const QByteArray bytes = OrdiniLocal().ToXML(ordine).toUtf8();
+    const QString folder = KorvexGlobals::ordersQueuePath() + QLatin1Char('/');
+    const QString path = folder + QStringLiteral("ordine.kv2");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+    file.close();
+    const QStringList before = m_fixture->orderFiles();
+
+    OrdineUpload queue;
+    QSignalSpy unreadable(&queue, &OrdineUpload::unreadableOrderFiles);
+    queue.loadQueue();
+    QCOMPARE(queue.queueSize(), 1);
+    QCOMPARE(queue.ordineAtIndex(0).Uuid, good);
+    QCOMPARE(unreadable.count(), 1);
+    const auto reasons = unreadable.at(0).at(0).value<QMap<QString, QString>>();
+    QCOMPARE(reasons.keys(), QStringList{path});
+    QVERIFY(!reasons.value(path).isEmpty());
+    // Left as it was, and nothing made beside it or outside the folder.
+    QCOMPARE(m_fixture->orderFiles(), before);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), bytes);
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("../fuori.kv2")));
 }
 
 QTEST_GUILESS_MAIN(TestUploadQueue)

@@ -6,7 +6,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -82,6 +84,8 @@ private slots:
     void orderWhoseFileAnotherProgramRemovedIsNotRegistered();
     void runRemembersWhatItSentAcrossTheQueuesRestarts();
     void runRemembersItsUndeletableOrderAcrossARestart();
+    void orderFileUnderAnotherNameIsSentOnce_data();
+    void orderFileUnderAnotherNameIsSentOnce();
 
 private:
     OrdiniLocal::OrdineLocal savedOrder(const QString &note, int prints, int files, int seed);
@@ -511,6 +515,77 @@ void TestUploadSend::runRemembersItsUndeletableOrderAcrossARestart()
     QCOMPARE(labState.orders.size(), 1);
     QCOMPARE(labState.orders.at(0).note, QStringLiteral("cambiato ancora"));
     QVERIFY(m_fixture->orderFileExists(kept.Uuid));
+}
+
+void TestUploadSend::orderFileUnderAnotherNameIsSentOnce_data()
+{
+    // A copy of the order file, as a file manager names it, with or without the order's own
+    // file beside it.
+    QTest::addColumn<bool>("withOwnFile");
+    QTest::newRow("only the copy") << false;
+    QTest::newRow("the order's file and its copy") << true;
+}
+
+void TestUploadSend::orderFileUnderAnotherNameIsSentOnce()
+{
+    QFETCH(bool, withOwnFile);
+    LabSimulator &lab = m_fixture->lab();
+    const OrdiniLocal::OrdineLocal ordine = savedOrder(QStringLiteral("copiato"), 0, 1, 18);
+    const QString own = OrdineFile::path(KorvexGlobals::ordersQueuePath(), ordine.Uuid);
+    const QString copyName = ordine.Uuid + QStringLiteral(" - Copia.kv2");
+    const QString copy = QFileInfo(own).absolutePath() + QLatin1Char('/') + copyName;
+    QVERIFY(QFile::copy(own, copy));
+    if (!withOwnFile)
+        QVERIFY(QFile::remove(own));
+    QFile copyFile(copy);
+    QVERIFY(copyFile.open(QIODevice::ReadOnly));
+    const QByteArray copyBytes = copyFile.readAll();
+    copyFile.close();
+    QVERIFY(lab.clearRequests());
+    const auto registrations = [&lab] {
+        int count = 0;
+        for (const QJsonValue &request : lab.requests(QStringLiteral("inserisciOrdine"))) {
+            const QJsonObject order = request.toObject().value(QStringLiteral("OrdineRequest")).toObject();
+            if (order.value(QStringLiteral("note")).toString() == QLatin1String("copiato"))
+                ++count;
+        }
+        return count;
+    };
+
+    OrdineUpload queue;
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    QSignalSpy unreadable(&queue, &OrdineUpload::unreadableOrderFiles);
+    queue.startUpload();
+    // Queued once, under its own file.
+    QCOMPARE(queue.queueSize(), 1);
+    QCOMPARE(queue.ordineAtIndex(0).Uuid, ordine.Uuid);
+    QCOMPARE(QFileInfo::exists(copy), withOwnFile);
+    QVERIFY(finished.wait(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 60000);
+    QVERIFY(queue.wasSent(ordine.Uuid));
+    QCOMPARE(registrations(), 1);
+    QCOMPARE(lab.requests(QStringLiteral("inserisciOrdine")).size(), 1);
+    QCOMPARE(m_fixture->labState().orders.size(), 1);
+    QCOMPARE(unreadable.count(), 0);
+    QVERIFY(!m_fixture->orderFileExists(ordine.Uuid));
+    const QStringList left = withOwnFile ? QStringList{copyName} : QStringList();
+    QCOMPARE(m_fixture->orderFiles(), left);
+
+    // A new run of the same queue leaves the copy of the order it sent where it is.
+    if (withOwnFile) {
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QRegularExpression::escape(copyName) + QStringLiteral(".*copia")));
+    }
+    queue.startUpload();
+    QCOMPARE(queue.queueSize(), 0);
+    QVERIFY(!queue.processingUploads());
+    QCOMPARE(registrations(), 1);
+    QCOMPARE(unreadable.count(), 0);
+    QCOMPARE(m_fixture->orderFiles(), left);
+    if (withOwnFile) {
+        QVERIFY(copyFile.open(QIODevice::ReadOnly));
+        QCOMPARE(copyFile.readAll(), copyBytes);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUploadSend)

@@ -119,9 +119,17 @@ bool lockProfile(ProfileLock &lock, int *exitCode)
 
 bool shutdownUploadQueue(int waitMs)
 {
-    if (!Session::stopUploads(waitMs))
-        return false;
+    bool ended = Session::stopUploads(waitMs);
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
+    // Not while an order record waits for the laboratory's answer: the laboratory may hold the
+    // order already, and the next start would insert it a second time. The call ends within
+    // its time-out.
+    while (!ended && queue && queue->isRecordingOrder()) {
+        qDebug().noquote() << QStringLiteral("Attesa della registrazione dell'ordine presso il laboratorio");
+        ended = Session::stopUploads(waitMs);
+    }
+    if (!ended)
+        return false;
     if (!queue)
         return true;
     // The windows hear nothing more from it: its destructor reports a stop.

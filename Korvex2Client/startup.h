@@ -33,12 +33,13 @@ constexpr int endOfProgramWaitMs = 5000;
 // the settings or the local database could not be loaded. Before the main window goes, an
 // order being sent is stopped (it resumes at the next start) and the upload queue deleted.
 // A worker still inside a call of the laboratory after endOfProgramWaitMs is not waited for
-// any longer: *workerLeftRunning is then set and the queue, the customer and the window are
+// any longer, unless the call is an order record (ending under it could send the order twice): *workerLeftRunning is then set and the queue, the customer and the window are
 // left as they are, for the process's end (see run).
 int runMainWindow(QApplication &app, bool *workerLeftRunning = nullptr);
 
-// Stops the upload queue, waits for its worker thread (at most waitMs; -1: until it ends)
-// and deletes the queue. False, with the queue left as it is, when the worker did not end.
+// Stops the upload queue, waits for its worker thread (at most waitMs; -1: until it ends;
+// while the worker waits for an order record's answer, until that call ends) and deletes the
+// queue. False, with the queue left as it is, when the worker did not end.
 bool shutdownUploadQueue(int waitMs = -1);
 
 // The program, as main() runs it once the allocator and the resources are set up: the

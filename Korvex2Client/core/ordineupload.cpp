@@ -537,6 +537,11 @@ bool OrdineUpload::isStopping() const
     return worker && m_stopping;
 }
 
+bool OrdineUpload::isRecordingOrder() const
+{
+    return worker && worker->recordingOrder();
+}
+
 bool OrdineUpload::orderSentThisRun() const
 {
     return m_sentThisRun;

@@ -54,6 +54,9 @@ public:
     // A stop was asked for and the worker's thread has not ended yet (processingUploads()
     // stays true until then).
     bool isStopping() const;
+    // The worker waits for the laboratory's answer to an order record (see
+    // OrdineUploadThread::recordingOrder).
+    bool isRecordingOrder() const;
     // An order went to the laboratory in this run (since startUpload last began one).
     bool orderSentThisRun() const;
     // Since the queue was made, a worker of it sent the order or found it sent before.

@@ -109,6 +109,11 @@ bool OrdineUploadThread::ordineInviato() const
     return m_ordineInviato.load();
 }
 
+bool OrdineUploadThread::recordingOrder() const
+{
+    return m_recordingOrder.load();
+}
+
 void OrdineUploadThread::requestStop()
 {
     {
@@ -325,6 +330,8 @@ void OrdineUploadThread::sendOrderRecord(Ordine *ordine)
 {
     // The last look before the laboratory takes the order.
     throwIfOrderFileRemoved();
+    m_recordingOrder.store(true);
+    const auto recorded = qScopeGuard([this] { m_recordingOrder.store(false); });
     const QString prefix = tr("Impossibile inserire l'ordine:\r\n");
     try {
         bool accepted = false;
@@ -361,6 +368,7 @@ void OrdineUploadThread::sendOrderRecord(Ordine *ordine)
         // The order is on the service: the queue removes its file all the same.
         qWarning().noquote() << fromUtf8(e.message);
     }
+    m_recordingOrder.store(false);
     qDebug().noquote() << tr("Ordine n: %1 - Inserito! WsID: %2").arg(m_uuid, ordineLocal.WsId);
     finish(Outcome::Sent);
 }

@@ -67,6 +67,10 @@ public:
     // After orderTerminated: true when the order was sent by this run or had been sent
     // before; false when it was skipped.
     bool ordineInviato() const;
+    // The order record is on its way to the laboratory, and the order file does not say yet
+    // whether the laboratory took it: a process ended now would insert the order again at its
+    // next start.
+    bool recordingOrder() const;
 
 signals:
     void errorOccurred(QString errmessage);
@@ -173,5 +177,6 @@ private:
     int m_nextRenderRow = -1;
 
     std::atomic<bool> m_ordineInviato{false};
+    std::atomic<bool> m_recordingOrder{false};
     Outcome m_outcome = Outcome::None;
 };

@@ -12,6 +12,7 @@
 //   locked <pid>       the lock is this process's
 //   exit <code>        the start ended the program with this code
 //   esci               "Esci" was pressed (mode "window")
+//   recording          the end waits for the answer to an order record (mode "window")
 
 #include <unistd.h>
 
@@ -49,6 +50,8 @@ void watchLog(QtMsgType type, const QMessageLogContext &context, const QString &
 {
     if (message.contains(QLatin1String("programma precedente")))
         status(QStringLiteral("waiting"));
+    else if (message.contains(QLatin1String("registrazione dell'ordine")))
+        status(QStringLiteral("recording"));
     previousHandler(type, context, message);
 }
 
@@ -77,6 +80,7 @@ int runWindow(int argc, char *argv[])
     static char *programArgv[] = {program.data(), profile.isNull() ? nullptr : profile.data(), nullptr};
     static int programArgc = profile.isNull() ? 1 : 2;
     return Startup::run(programArgc, programArgv, [](QApplication &app) {
+        previousHandler = qInstallMessageHandler(watchLog);
         auto *answerer = new ModalAnswerer(&app);
         answerBoxes(*answerer);
         auto *input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);

@@ -19,9 +19,18 @@ class TestProgramEnd : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void esciWhileTheLaboratoryHoldsACall();
+    void esciWhileTheLaboratoryAnswersAnOrderRecord();
 
 private:
+    // The held calls would otherwise end at the client's time-out.
+    static QProcessEnvironment patientEnvironment()
+    {
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("KORVEX2_WS_TIMEOUT"), QStringLiteral("600"));
+        return environment;
+    }
     QStringList queuedOrderFiles() const
     {
         return QDir(KorvexGlobals::ordersQueuePath()).entryList({QStringLiteral("*.kv2")}, QDir::Files);
@@ -38,20 +47,25 @@ void TestProgramEnd::initTestCase()
     QVERIFY2(m_sim->start(), qPrintable(m_sim->errorString()));
 }
 
+void TestProgramEnd::init()
+{
+    QVERIFY(m_sim->resetKnobs());
+    QVERIFY(m_sim->clearRequests());
+    for (const QString &name : queuedOrderFiles())
+        QFile::remove(KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + name);
+    m_fixture->storeSettings(m_sim->baseUrl(), QString::fromLatin1(LabSimulator::DemoUser),
+                             QString::fromLatin1(LabSimulator::DemoPassword), true);
+}
+
 void TestProgramEnd::esciWhileTheLaboratoryHoldsACall()
 {
     // A customer whose two orders start sending at login; the laboratory is slow to hand out
     // the FTP server, and the customer quits meanwhile.
-    m_fixture->storeSettings(m_sim->baseUrl(), QString::fromLatin1(LabSimulator::DemoUser),
-                             QString::fromLatin1(LabSimulator::DemoPassword), true);
     GuiFixture::queueFileOrder({m_fixture->bytesFile(QStringLiteral("uno.pdf"), 30000)});
     GuiFixture::queueFileOrder({m_fixture->bytesFile(QStringLiteral("due.pdf"), 20000)});
     const LabSimulator::Counts before = m_sim->counts();
-    QVERIFY(m_sim->clearRequests());
     QVERIFY(m_sim->holdAnswer(QStringLiteral("ottieniImpostazioniServerFTP")));
-    // The held call would otherwise end at the client's time-out.
-    QProcessEnvironment patient;
-    patient.insert(QStringLiteral("KORVEX2_WS_TIMEOUT"), QStringLiteral("600"));
+    const QProcessEnvironment patient = patientEnvironment();
     const QString lockPath = m_fixture->dataFolder() + QStringLiteral("/Korvex2.lock");
 
     {
@@ -81,6 +95,31 @@ void TestProgramEnd::esciWhileTheLaboratoryHoldsACall()
     QCOMPARE(after.fileRecords, before.fileRecords + 2);
     QCOMPARE(m_sim->requests(QStringLiteral("inserisciOrdine")).size(), 2);
     QVERIFY(!QFile::exists(lockPath));
+}
+
+void TestProgramEnd::esciWhileTheLaboratoryAnswersAnOrderRecord()
+{
+    // The laboratory has stored the order and its answer is slow to come when the customer
+    // quits: ended then, the program would insert the order again at its next start. It waits
+    // for that answer and records it.
+    GuiFixture::queueFileOrder({m_fixture->bytesFile(QStringLiteral("tre.pdf"), 20000)});
+    const LabSimulator::Counts before = m_sim->counts();
+    QVERIFY(m_sim->holdAnswer(QStringLiteral("inserisciOrdine"), 1, 0, true));
+
+    StartupCopy program(m_fixture->home(), QStringLiteral("window"), QString(), 0, patientEnvironment());
+    QTRY_VERIFY_WITH_TIMEOUT(m_sim->heldCalls(QStringLiteral("inserisciOrdine")) == 1, 120000);
+    QCOMPARE(m_sim->counts().orders, before.orders + 1);
+    program.send("esci");
+    QVERIFY2(!program.waitForLine(QStringLiteral("recording")).isEmpty(), qPrintable(program.output()));
+    QVERIFY(program.running());
+    QVERIFY(m_sim->releaseHeld());
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(!program.output().contains(QStringLiteral("box ")));
+
+    // The order went once, and its file went with it: no start sends it again.
+    QVERIFY(queuedOrderFiles().isEmpty());
+    QCOMPARE(m_sim->counts().orders, before.orders + 1);
+    QCOMPARE(m_sim->requests(QStringLiteral("inserisciOrdine")).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestProgramEnd)

@@ -6,7 +6,10 @@
 // rendering thread works. Prints the times and the ratios send / (render alone + upload
 // alone) for both; target: at most 1.05 against the rendering on the main thread.
 //
-// Usage: bench_upload [photos]   (default 20; the target is stated for 40 and for 100)
+// Usage: bench_upload [photos] [--plain-allocator]
+//   photos: default 20; the target is stated for 40 and for 100.
+//   --plain-allocator: without the program's allocator settings, to compare their effect
+//   (peak memory, rendering times).
 
 #include <cstdio>
 #include <memory>
@@ -45,15 +48,22 @@ double seconds(qint64 ms)
 
 int main(int argc, char *argv[])
 {
+    bool plainAllocator = false;
+    int count = 20;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--plain-allocator") == 0)
+            plainAllocator = true;
+        else
+            count = qMax(1, QString::fromLocal8Bit(argv[i]).toInt());
+    }
     // As the program's main: the rendering thread keeps its memory between prints.
-    const bool keepsBuffers = AllocatorSettings::keepImageBuffers();
+    const bool keepsBuffers = !plainAllocator && AllocatorSettings::keepImageBuffers();
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vendrel"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvex2"));
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     qRegisterMetaType<QList<QFileInfo>>("QList<QFileInfo>");
 
-    const int count = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 20;
 
     EngineFixture fixture;
     if (!fixture.isValid() || !fixture.startLab()) {

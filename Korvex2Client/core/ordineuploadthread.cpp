@@ -330,8 +330,11 @@ void OrdineUploadThread::sendOrderRecord(Ordine *ordine)
 {
     // The last look before the laboratory takes the order.
     throwIfOrderFileRemoved();
+    // Marked before the last look at a stop: a program that ends sees either no record begun or
+    // this mark, and waits for the record's answer.
     m_recordingOrder.store(true);
     const auto recorded = qScopeGuard([this] { m_recordingOrder.store(false); });
+    throwIfStopRequested();
     const QString prefix = tr("Impossibile inserire l'ordine:\r\n");
     try {
         bool accepted = false;

@@ -562,8 +562,9 @@ void MainWindow::onFilesNotFound(const QString &uuid, const QList<QFileInfo> &fi
     box.exec();
     if (box.clickedButton() != details)
         return;
-    // The restarted worker reports the missing files again, to the queue window.
-    KorvexGlobals::ordineUpload->startUpload();
+    // The restarted worker reports the missing files again, to the queue window. The same run
+    // goes on: what it sent before still leads to the payment page.
+    KorvexGlobals::ordineUpload->restartUpload();
     openQueueWindow();
 }
 

@@ -549,7 +549,8 @@ void OrdineUploadDialog::onOrderFilesNotFound(QString uuid, QList<QFileInfo> fil
         onStopOrderRequest(uuid);
 
     QCoreApplication::processEvents();
-    q->startUpload();
+    // The same run goes on with the next order.
+    q->restartUpload();
 }
 
 bool OrdineUploadDialog::modificaOrdine(QString uuid)

@@ -124,6 +124,19 @@ void writeDatabase(const QString &path, const QList<QStringList> &articles, cons
     QSqlDatabase::removeDatabase("fixture");
 }
 
+// Gives a queued order its place in the sending order (0 first).
+void setSendingPlace(const QString &uuid, int place)
+{
+    OrdiniLocal store;
+    QFile file(KorvexGlobals::ordersQueuePath() + QLatin1Char('/') + uuid + QStringLiteral(".kv2"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    OrdiniLocal::OrdineLocal ordine = store.FromXML(QString::fromUtf8(file.readAll()));
+    file.close();
+    QCOMPARE(ordine.Uuid, uuid);
+    ordine.Priorita = place;
+    QVERIFY(store.SaveXML(ordine));
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -162,6 +175,8 @@ private slots:
     void stopShowsTheStripStoppingUntilTheWorkerEnds();
     void noPaymentPageForARunThatSentNothing();
     void paymentPageForARunThatRestartedItself();
+    void paymentPageAfterOrdersWithMissingFilesWereCancelled_data();
+    void paymentPageAfterOrdersWithMissingFilesWereCancelled();
     void unreadableQueuedOrdersToldOncePerFile();
     void sentOrderWhoseFileStaysToldOnce();
 
@@ -1020,6 +1035,91 @@ void TestMainWindow::paymentPageForARunThatRestartedItself()
     const QJsonArray orders = sim->status().value("data").toObject().value("orders").toArray();
     QCOMPARE(urls->urls, QList<QUrl>{QUrl(sim->baseUrl() + "paypal.php?id=" + orders.last().toObject().value("id").toString())});
     QCOMPARE(answerer->unexpected(), 0);
+}
+
+void TestMainWindow::paymentPageAfterOrdersWithMissingFilesWereCancelled_data()
+{
+    QTest::addColumn<int>("missing"); // queued orders after the sent one whose file has gone
+    QTest::newRow("one order") << 1;
+    QTest::newRow("two orders") << 2;
+}
+
+// The customer pays online. The run sends the first order; each later one lost its file after
+// it was queued. The main window's box opens the queue window, where each of them is cancelled
+// in turn. The queue restarts itself after the box and after each cancel: the same run, which
+// sent an order, and the payment page opens.
+void TestMainWindow::paymentPageAfterOrdersWithMissingFilesWereCancelled()
+{
+    QFETCH(int, missing);
+    fixture->storeSettings(sim->baseUrl(), "paga", "paga");
+    const QString sent = GuiFixture::queueFileOrder({fixture->bytesFile("inviato.pdf", 20000)});
+    QStringList uuids{sent};
+    for (int i = 0; i < missing; ++i) {
+        const QString file = fixture->bytesFile(QStringLiteral("spostato%1.pdf").arg(i), 20000);
+        uuids << GuiFixture::queueFileOrder({file});
+        QVERIFY(QFile::remove(file));
+    }
+    for (int i = 0; i < uuids.size(); ++i)
+        setSendingPlace(uuids.at(i), i);
+    const int before = sim->counts().orders;
+    QVERIFY(sim->clearRequests());
+    open();
+    QVERIFY(KorvexGlobals::utente);
+    OrdineUpload *queue = KorvexGlobals::ordineUpload;
+
+    // The customer's answers: "Finestra Dettagli" in the main window's box, "Annulla Invio" in
+    // the queue window's, then Yes. The queue window itself stays up (it may come up after its
+    // first box) and closes by itself once the queue has ended.
+    const ModalAnswerer::Action respond = [](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        if (!box)
+            return;
+        QAbstractButton *choice = box->button(QMessageBox::Yes);
+        for (QAbstractButton *b : box->buttons()) {
+            if (b->text() == QLatin1String("Finestra Dettagli") || b->text() == QLatin1String("Annulla Invio"))
+                choice = b;
+        }
+        if (choice)
+            choice->click();
+        else
+            box->reject();
+    };
+    for (int i = 0; i < 2 + 2 * missing; ++i)
+        answerer->answerWith(respond);
+    auto messageBoxes = [this] {
+        QList<ModalAnswerer::Box> found;
+        for (const ModalAnswerer::Box &box : answerer->boxes()) {
+            if (box.className == QLatin1String("QMessageBox"))
+                found << box;
+        }
+        return found;
+    };
+    QTest::mouseClick(button(window, "toolButtonUploadsStart"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(messageBoxes().size() == 1 + 2 * missing
+                                 && window->findChildren<OrdineUploadDialog *>().isEmpty()
+                                 && !queue->processingUploads(),
+                             60000);
+
+    const QList<ModalAnswerer::Box> boxes = messageBoxes();
+    QCOMPARE(boxes.at(0).title, QStringLiteral("Errore invio ordine"));
+    QVERIFY(boxes.at(0).buttons.contains(QStringLiteral("Finestra Dettagli")));
+    for (int i = 0; i < missing; ++i) {
+        QCOMPARE(boxes.at(1 + 2 * i).title, QStringLiteral("Errore invio ordine"));
+        QVERIFY(boxes.at(1 + 2 * i).buttons.contains(QStringLiteral("Annulla Invio")));
+        QCOMPARE(boxes.at(2 + 2 * i).title, QStringLiteral("Annulla invio ordine"));
+    }
+    QCOMPARE(answerer->unexpected(), 0);
+    // The first order reached the laboratory once; the others nothing of theirs, and their
+    // files stay, out of the queue.
+    QCOMPARE(sim->counts().orders, before + 1);
+    QCOMPARE(sim->requests("inserisciOrdine").size(), 1);
+    QCOMPARE(sim->requests("inserisciFile").size(), 1);
+    QVERIFY(!QFile::exists(KorvexGlobals::ordersQueuePath() + "/" + sent + ".kv2"));
+    for (int i = 1; i < uuids.size(); ++i)
+        QVERIFY(QFile::exists(KorvexGlobals::ordersQueuePath() + "/" + uuids.at(i) + ".kv2"));
+    QCOMPARE(queue->queueSize(), 0);
+    const QJsonArray orders = sim->status().value("data").toObject().value("orders").toArray();
+    QCOMPARE(urls->urls, QList<QUrl>{QUrl(sim->baseUrl() + "paypal.php?id=" + orders.last().toObject().value("id").toString())});
 }
 
 void TestMainWindow::unreadableQueuedOrdersToldOncePerFile()

@@ -43,9 +43,9 @@ QString restartNotice()
 }
 
 // Stops the upload queue and waits for its end with the waiting box up, then starts the
-// new program and ends this one. When the new program does not start, this one goes on,
-// and so does the queue if it was sending.
-bool handOver(QWidget *parent, const QString &program, const QString &workingDir)
+// new program with these arguments and ends this one. When the new program does not start,
+// this one goes on, and so does the queue if it was sending.
+bool handOver(QWidget *parent, const QString &program, const QStringList &arguments, const QString &workingDir)
 {
     OrdineUpload *queue = KorvexGlobals::ordineUpload;
     const bool wasSending = queue && queue->processingUploads();
@@ -57,7 +57,7 @@ bool handOver(QWidget *parent, const QString &program, const QString &workingDir
         Session::stopUploads();
     }
     UpdatePackage::Launcher *launcher = UpdatePackage::Launcher::instance();
-    if (!launcher->startDetached(program, {}, workingDir)) {
+    if (!launcher->startDetached(program, arguments, workingDir)) {
         if (wasSending && KorvexGlobals::utente)
             queue->restartUpload();
         QMessageBox::warning(parent, tr("Aggiornamento Applicazione"),
@@ -126,8 +126,10 @@ Outcome offer(QWidget *parent, korvex2__IdComponenteType type, const Aggiornamen
             return Outcome::NotInstalled;
         }
         QMessageBox::information(parent, tr("Download Terminato"), successText() + restartNotice(), QMessageBox::Ok);
-        return handOver(parent, started, QFileInfo(started).absolutePath()) ? Outcome::ProgramStarted
-                                                                            : Outcome::NotInstalled;
+        // The new program gets this one's arguments: it opens the same profile (the first).
+        return handOver(parent, started, QCoreApplication::arguments().mid(1), QFileInfo(started).absolutePath())
+                   ? Outcome::ProgramStarted
+                   : Outcome::NotInstalled;
     }
     if (type == korvex2__IdComponenteType__InstallatoreProgramma) {
         if (!UpdatePackage::makeExecutable(downloaded, &error)) {
@@ -135,7 +137,8 @@ Outcome offer(QWidget *parent, korvex2__IdComponenteType type, const Aggiornamen
             return Outcome::NotInstalled;
         }
         QMessageBox::information(parent, tr("Download Terminato"), successText() + restartNotice(), QMessageBox::Ok);
-        return handOver(parent, downloaded, folder) ? Outcome::ProgramStarted : Outcome::NotInstalled;
+        // An installer, not the program: started as it was downloaded.
+        return handOver(parent, downloaded, {}, folder) ? Outcome::ProgramStarted : Outcome::NotInstalled;
     }
 
     QApplication::setOverrideCursor(Qt::WaitCursor);

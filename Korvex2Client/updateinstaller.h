@@ -21,8 +21,8 @@ enum class Outcome {
 
 // Asks, downloads and installs. `catalogueInstalled` runs after a catalogue update was
 // installed, before the success box (the owner rebuilds what shows the catalogue). A new
-// program starts only once the upload queue has stopped; this program then ends through
-// its event loop.
+// program starts only once the upload queue has stopped, with this program's arguments (so on
+// its profile; an installer with none); this program then ends through its event loop.
 Outcome offer(QWidget *parent, korvex2__IdComponenteType type, const AggiornamentoItem &item,
               const std::function<void()> &catalogueInstalled = {});
 

@@ -2,12 +2,14 @@
 // after the upload queue stopped, catalogue databases put in place by one rename; and the
 // whole road from the check after a login, in the main window and in the settings window.
 
+#include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -16,13 +18,16 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
+#include <vector>
 #include <zlib.h>
 
 #include "articolowidget.h"
@@ -192,10 +197,38 @@ namespace {
 
 // The small program of the test archives: it leaves a marker where the test asks.
 const QByteArray program = "#!/bin/sh\necho avviato > \"$KORVEX_TEST_MARKER\"\n";
-// A new program that starts as the program does, up to its profile's lock, and says how
-// that went in a status file beside the marker.
+// A new program that starts as the program does, on the profile its first argument names,
+// up to its profile's lock, and says how that went in a status file beside the marker.
 const QByteArray successor = "#!/bin/sh\necho avviato > \"$KORVEX_TEST_MARKER\"\n"
-                             "exec \"$KORVEX_TEST_STARTUPCHILD\" \"$KORVEX_TEST_MARKER.status\" once\n";
+                             "exec \"$KORVEX_TEST_STARTUPCHILD\" \"$KORVEX_TEST_MARKER.status\" once \"$@\"\n";
+
+// This test program stands for the program, whose command line (QCoreApplication::arguments())
+// an update hands on to the new program. main() makes the application object over this array,
+// whose count the object keeps by reference: the program was started with its name alone,
+// unless a test says otherwise (StartedOnProfile), whatever the test runner was given.
+int programArgc = 0;
+std::vector<char *> programArgv;
+
+// While it lives, the program was started on a profile: "Korvex2Client <profile>".
+class StartedOnProfile
+{
+public:
+    explicit StartedOnProfile(const QByteArray &profile) : m_profile(profile)
+    {
+        programArgv[1] = m_profile.data();
+        programArgv[2] = nullptr;
+        programArgc = 2;
+    }
+    ~StartedOnProfile()
+    {
+        programArgc = 1;
+        programArgv[1] = nullptr;
+    }
+    Q_DISABLE_COPY(StartedOnProfile)
+
+private:
+    QByteArray m_profile;
+};
 
 QString readStatus(const QString &path)
 {
@@ -344,6 +377,8 @@ private slots:
     void waitingDialogs();
     void declinedProgramUpdateOffersTheCatalogueBeforeSending();
     void failedStartOfTheNewProgramResumesTheQueue();
+    void programUpdateStartsTheNewProgramOnTheSameProfile();
+    void installerStartsWithoutArguments();
 
 private:
     QString archive(const QString &name, const QList<ZipEntry> &entries);
@@ -1126,8 +1161,15 @@ void TestUpdateInstall::failedStartOfTheNewProgramResumesTheQueue()
     QCOMPARE(answerer.last().title, QStringLiteral("Aggiornamento Applicazione"));
     QVERIFY(answerer.last().text.contains(QStringLiteral("Impossibile avviare il programma")));
     QCOMPARE(launcher.quits, 0);
-    // This program keeps its profile: another copy started now is refused.
+    // This program keeps its profile: the lock file still names this process, and another
+    // copy started now is refused.
     QVERIFY(lock.isLocked());
+    qint64 owner = 0;
+    QString ownerHost;
+    QString ownerApplication;
+    QVERIFY(QLockFile(lock.filePath()).getLockInfo(&owner, &ownerHost, &ownerApplication));
+    QCOMPARE(owner, QCoreApplication::applicationPid());
+    QCOMPARE(ownerHost, QSysInfo::machineHostName());
     QVERIFY(startACopy().contains(QStringLiteral("box Programma già aperto")));
 
     // The queue goes on with the order it was sending.
@@ -1140,5 +1182,110 @@ void TestUpdateInstall::failedStartOfTheNewProgramResumesTheQueue()
     QTRY_VERIFY(!alive);
 }
 
-QTEST_MAIN(TestUpdateInstall)
+void TestUpdateInstall::programUpdateStartsTheNewProgramOnTheSameProfile()
+{
+    launcher.reallyStart = true;
+    // This program runs on the profile "Negozio" and holds its lock, as main() takes it.
+    const StartedOnProfile startedOn("Negozio");
+    QCOMPARE(QCoreApplication::arguments().mid(1), QStringList{QStringLiteral("Negozio")});
+    ProfileLock lock(fixture->home() + QStringLiteral("/.Korvex2Negozio"));
+    QCOMPARE(lock.acquire(), ProfileLock::Result::Acquired);
+    // Another copy runs beside it on the plain profile.
+    const QString plainStatus = marker + QStringLiteral(".plain");
+    QFile::remove(plainStatus);
+    QProcess plainCopy;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QString::fromLatin1(ProfileLock::predecessorVariable()));
+    plainCopy.setProcessEnvironment(environment);
+    plainCopy.start(QStringLiteral(KORVEX_STARTUPCHILD), {plainStatus, QStringLiteral("hold")});
+    QTRY_VERIFY_WITH_TIMEOUT(readStatus(plainStatus).contains(QStringLiteral("locked ")), 60000);
+    const QString plainBefore = readStatus(plainStatus);
+
+    writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"), zipArchive({{"Korvex2Client", successor}}));
+    AggiornamentoItem item;
+    item.componente = korvex2__IdComponenteType__Programma;
+    item.major = 2;
+    item.minor = 2;
+    item.build = 0;
+    item.url = (sim->baseUrl() + QStringLiteral("aggiornamenti/Korvex2Client.zip")).toStdString();
+    ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Yes); // "Aggiornamento Applicazione"
+    leaveOpen(answerer);               // the download
+    answerer.answer(QMessageBox::Ok);  // "Download Terminato"
+    leaveOpen(answerer);               // the waiting box while the queue stops, if it is up long enough
+    const UpdateInstaller::Outcome outcome = UpdateInstaller::offer(nullptr, korvex2__IdComponenteType__Programma, item);
+    QVERIFY(outcome == UpdateInstaller::Outcome::ProgramStarted);
+    QCOMPARE(answerer.unexpected(), 0);
+    QCOMPARE(launcher.started.size(), 1);
+    QCOMPARE(launcher.startArguments, QStringList{QStringLiteral("Negozio")});
+    QCOMPARE(launcher.quits, 1);
+
+    // The new program waits for this one's lock on "Negozio", and takes it once this one has
+    // let it go; the copy on the plain profile never hears of it.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 60000);
+    const QString status = marker + QStringLiteral(".status");
+    QTRY_VERIFY2_WITH_TIMEOUT(readStatus(status).contains(QStringLiteral("waiting")), qPrintable(readStatus(status)),
+                              60000);
+    QVERIFY2(!readStatus(status).contains(QStringLiteral("locked")), qPrintable(readStatus(status)));
+    lock.release();
+    QTRY_VERIFY2_WITH_TIMEOUT(readStatus(status).contains(QStringLiteral("locked ")), qPrintable(readStatus(status)),
+                              60000);
+    QVERIFY2(!readStatus(status).contains(QStringLiteral("box ")), qPrintable(readStatus(status)));
+    QCOMPARE(plainCopy.state(), QProcess::Running);
+    QCOMPARE(readStatus(plainStatus), plainBefore);
+    qint64 plainOwner = 0;
+    QString host;
+    QString application;
+    QVERIFY(QLockFile(fixture->dataFolder() + QStringLiteral("/Korvex2.lock")).getLockInfo(&plainOwner, &host, &application));
+    QCOMPARE(plainOwner, plainCopy.processId());
+    plainCopy.kill();
+    QVERIFY(plainCopy.waitForFinished(60000));
+}
+
+void TestUpdateInstall::installerStartsWithoutArguments()
+{
+    // An installer is no copy of the program: it is started as it was downloaded, with no
+    // profile, whatever profile this program runs on.
+    const StartedOnProfile startedOn("Negozio");
+    writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Setup.run"), program);
+    AggiornamentoItem item;
+    item.componente = korvex2__IdComponenteType__InstallatoreProgramma;
+    item.major = 2;
+    item.minor = 2;
+    item.build = 0;
+    item.url = (sim->baseUrl() + QStringLiteral("aggiornamenti/Korvex2Setup.run")).toStdString();
+    ModalAnswerer answerer;
+    answerer.answer(QMessageBox::Yes); // "Aggiornamento Applicazione"
+    leaveOpen(answerer);               // the download
+    answerer.answer(QMessageBox::Ok);  // "Download Terminato"
+    leaveOpen(answerer);               // the waiting box while the queue stops, if it is up long enough
+    const UpdateInstaller::Outcome outcome =
+        UpdateInstaller::offer(nullptr, korvex2__IdComponenteType__InstallatoreProgramma, item);
+    QVERIFY(outcome == UpdateInstaller::Outcome::ProgramStarted);
+    QCOMPARE(answerer.unexpected(), 0);
+    QCOMPARE(launcher.started.size(), 1);
+    QVERIFY2(launcher.started.first().endsWith(QStringLiteral("/Korvex2Setup.run")), qPrintable(launcher.started.first()));
+    QVERIFY(QFileInfo(launcher.started.first()).isExecutable());
+    QCOMPARE(launcher.startArguments, QStringList());
+    QCOMPARE(launcher.quits, 1);
+}
+
+int main(int argc, char *argv[])
+{
+    // The application object takes its own options out of the test runner's command line,
+    // which then goes to the tests; the program itself was started with its name alone.
+    programArgv.assign(argv, argv + argc);
+    programArgv.resize(size_t(std::max(argc, 2) + 1), nullptr);
+    programArgc = argc;
+    QApplication app(programArgc, programArgv.data());
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    std::vector<char *> testArgv(programArgv.begin(), programArgv.begin() + programArgc);
+    testArgv.push_back(nullptr);
+    programArgc = 1;
+    programArgv[1] = nullptr;
+    TestUpdateInstall test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, int(testArgv.size()) - 1, testArgv.data());
+}
+
 #include "tst_updateinstall.moc"

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -441,23 +442,43 @@ void TestEditedOrder::unreadableOrderFileIsNotWrittenOver_data()
 void TestEditedOrder::unreadableOrderFileIsNotWrittenOver()
 {
     QFETCH(QByteArray, damage);
-    // A partly sent order: its id at the laboratory and its first row are in its file.
+    LabSimulator &lab = m_fixture->lab();
+    // A partly sent order: the laboratory holds it as recorded before, still open to changes,
+    // under the id in its order file; a run sent its first row and was stopped in the second.
+    const QString recorded = lab.seedOrder(QJsonObject{{"username", "demo"}, {"stato", 1}});
+    QVERIFY(!recorded.isEmpty());
     OrdiniLocal::OrdineLocal ordine = savedOrder(2);
     OrdiniLocal::OrdineLocal onDisk = ordine;
-    onDisk.righeStampa[0].Inviata = true;
-    onDisk.righeStampa[0].WsFileId = QStringLiteral("file-sent-before");
-    onDisk.WsId = QStringLiteral("order-registered-before");
+    onDisk.WsId = recorded;
     QVERIFY(m_fixture->save(onDisk));
     OrdineUpload queue;
-    queue.loadQueue();
+    QSignalSpy files(&queue, &OrdineUpload::fileTerminated);
+    QSignalSpy stopped(&queue, &OrdineUpload::stopProcessingQueue);
+    // The worker is held in the second print's product call once the first row went up.
+    QVERIFY(lab.holdAnswer(QStringLiteral("ottieniStampa"), 1, 1));
+    queue.startUpload();
+    QVERIFY(files.wait(60000));
+    QTRY_COMPARE_WITH_TIMEOUT(lab.heldCalls(), 1, 60000);
+    queue.terminateUpload();
+    QVERIFY(lab.releaseHeld());
+    QVERIFY(stopped.count() > 0 || stopped.wait(60000));
+    QVERIFY(!queue.processingUploads());
+    QVERIFY(m_fixture->load(ordine.Uuid, onDisk));
+    QCOMPARE(onDisk.WsId, recorded);
+    QVERIFY(onDisk.righeStampa.at(0).Inviata);
+    QVERIFY(!onDisk.righeStampa.at(1).Inviata);
+    const QString sentFile = onDisk.righeStampa.at(0).WsFileId;
+    QVERIFY(!sentFile.isEmpty());
     QCOMPARE(queue.queueSize(), 1);
+    const LabSimulator::Counts labBefore = lab.counts();
+    QVERIFY(lab.clearRequests());
 
     // Then the file can no longer be read.
     const QString path = OrdineFile::path(KorvexGlobals::ordersQueuePath(), ordine.Uuid);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
-    QByteArray bytes = file.readAll();
-    bytes = damage == "half" ? bytes.left(bytes.size() / 2) : damage;
+    const QByteArray original = file.readAll();
+    const QByteArray bytes = damage == "half" ? original.left(original.size() / 2) : damage;
     QVERIFY(file.resize(0));
     QCOMPARE(file.write(bytes), qint64(bytes.size()));
     file.close();
@@ -477,10 +498,38 @@ void TestEditedOrder::unreadableOrderFileIsNotWrittenOver()
     // The file is kept as it was, byte for byte, and nothing went to the laboratory.
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), bytes);
+    file.close();
     QCOMPARE(queue.queueSize(), 1);
     QCOMPARE(queue.ordineAtIndex(0).Note, ordine.Note);
     QVERIFY(!queue.processingUploads());
-    QCOMPARE(m_fixture->lab().counts().orders, 0);
+    QCOMPARE(lab.counts().orders, labBefore.orders);
+    QCOMPARE(lab.counts().fileRecords, labBefore.fileRecords);
+    QCOMPARE(lab.counts().rows, labBefore.rows);
+
+    // Readable again, the order goes out with the upload state it had: the laboratory's order
+    // keeps its id and gets both rows, the first one not sent again; no second order.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(original), qint64(original.size()));
+    file.close();
+    QSignalSpy finished(&queue, &OrdineUpload::finishedProcessingQueue);
+    queue.startUpload();
+    QVERIFY(finished.wait(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.processingUploads(), 60000);
+    QVERIFY(!m_fixture->orderFileExists(ordine.Uuid));
+    QCOMPARE(lab.requests(QStringLiteral("inserisciOrdine")).size(), 0);
+    QCOMPARE(lab.requests(QStringLiteral("modificaOrdine")).size(), 1);
+    QCOMPARE(lab.requests(QStringLiteral("inserisciFile")).size(), 1);
+    const EngineFixture::LabState state = m_fixture->labState();
+    QCOMPARE(state.orders.size(), 1);
+    QCOMPARE(state.orders.at(0).id, recorded);
+    QCOMPARE(state.orders.at(0).note, ordine.Note);
+    QCOMPARE(state.orders.at(0).rows.size(), 2);
+    QStringList rowFiles;
+    for (const EngineFixture::LabRow &row : state.orders.at(0).rows)
+        rowFiles << row.idFile;
+    QVERIFY2(rowFiles.contains(sentFile), qPrintable(rowFiles.join(QLatin1Char(' '))));
+    const QString fault = m_fixture->checkNoDuplicateOrOrphan();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }
 
 QTEST_MAIN(TestEditedOrder)

@@ -335,6 +335,24 @@ void leaveOpen(ModalAnswerer &answerer)
     answerer.answerWith([](QWidget *) {});
 }
 
+// Offers the program update `file` of updatesDir() (version 2.2.0), answered as a customer
+// who takes it: Yes, the download, OK, the waiting box while the queue stops.
+UpdateInstaller::Outcome acceptProgramUpdate(ModalAnswerer &answerer, korvex2__IdComponenteType type,
+                                             const LabSimulator &sim, const QString &file)
+{
+    AggiornamentoItem item;
+    item.componente = type;
+    item.major = 2;
+    item.minor = 2;
+    item.build = 0;
+    item.url = (sim.baseUrl() + QStringLiteral("aggiornamenti/") + file).toStdString();
+    answerer.answer(QMessageBox::Yes); // "Aggiornamento Applicazione"
+    leaveOpen(answerer);               // the download
+    answerer.answer(QMessageBox::Ok);  // "Download Terminato"
+    leaveOpen(answerer);               // the waiting box, if it is up long enough
+    return UpdateInstaller::offer(nullptr, type, item);
+}
+
 // Leaves the box open, and lets the call of the operation that the laboratory holds go on
 // once it is held.
 void releaseWhenShown(ModalAnswerer &answerer, LabSimulator &sim, const QString &operation)
@@ -1202,19 +1220,9 @@ void TestUpdateInstall::programUpdateStartsTheNewProgramOnTheSameProfile()
     const QString plainBefore = readStatus(plainStatus);
 
     writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Client.zip"), zipArchive({{"Korvex2Client", successor}}));
-    AggiornamentoItem item;
-    item.componente = korvex2__IdComponenteType__Programma;
-    item.major = 2;
-    item.minor = 2;
-    item.build = 0;
-    item.url = (sim->baseUrl() + QStringLiteral("aggiornamenti/Korvex2Client.zip")).toStdString();
     ModalAnswerer answerer;
-    answerer.answer(QMessageBox::Yes); // "Aggiornamento Applicazione"
-    leaveOpen(answerer);               // the download
-    answerer.answer(QMessageBox::Ok);  // "Download Terminato"
-    leaveOpen(answerer);               // the waiting box while the queue stops, if it is up long enough
-    const UpdateInstaller::Outcome outcome = UpdateInstaller::offer(nullptr, korvex2__IdComponenteType__Programma, item);
-    QVERIFY(outcome == UpdateInstaller::Outcome::ProgramStarted);
+    QVERIFY(acceptProgramUpdate(answerer, korvex2__IdComponenteType__Programma, *sim, QStringLiteral("Korvex2Client.zip"))
+            == UpdateInstaller::Outcome::ProgramStarted);
     QCOMPARE(answerer.unexpected(), 0);
     QCOMPARE(launcher.started.size(), 1);
     QCOMPARE(launcher.startArguments, QStringList{QStringLiteral("Negozio")});
@@ -1248,20 +1256,10 @@ void TestUpdateInstall::installerStartsWithoutArguments()
     // profile, whatever profile this program runs on.
     const StartedOnProfile startedOn("Negozio");
     writeBytes(sim->updatesDir() + QStringLiteral("/Korvex2Setup.run"), program);
-    AggiornamentoItem item;
-    item.componente = korvex2__IdComponenteType__InstallatoreProgramma;
-    item.major = 2;
-    item.minor = 2;
-    item.build = 0;
-    item.url = (sim->baseUrl() + QStringLiteral("aggiornamenti/Korvex2Setup.run")).toStdString();
     ModalAnswerer answerer;
-    answerer.answer(QMessageBox::Yes); // "Aggiornamento Applicazione"
-    leaveOpen(answerer);               // the download
-    answerer.answer(QMessageBox::Ok);  // "Download Terminato"
-    leaveOpen(answerer);               // the waiting box while the queue stops, if it is up long enough
-    const UpdateInstaller::Outcome outcome =
-        UpdateInstaller::offer(nullptr, korvex2__IdComponenteType__InstallatoreProgramma, item);
-    QVERIFY(outcome == UpdateInstaller::Outcome::ProgramStarted);
+    QVERIFY(acceptProgramUpdate(answerer, korvex2__IdComponenteType__InstallatoreProgramma, *sim,
+                                QStringLiteral("Korvex2Setup.run"))
+            == UpdateInstaller::Outcome::ProgramStarted);
     QCOMPARE(answerer.unexpected(), 0);
     QCOMPARE(launcher.started.size(), 1);
     QVERIFY2(launcher.started.first().endsWith(QStringLiteral("/Korvex2Setup.run")), qPrintable(launcher.started.first()));
